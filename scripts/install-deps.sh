@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building and testing the launcher needs on a Debian machine
+# (as root): the mingw-w64 cross compiler, 32-bit Wine, Xvfb, GoogleTest,
+# CMake, the JDK and ImageMagick for screenshots.
+set -eu
+packages="cmake g++ make g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth googletest
+          openjdk-17-jdk-headless imagemagick"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-get update -q
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,34 @@
+// The one reporting facility: message boxes for a user, event-log entries
+// while the process runs as a service. Every report is composed printf-style
+// into bounded buffers; an over-long text is cut, never overflowed.
+#pragma once
+#include <windows.h>
+
+constexpr DWORD EVENT_ID_INFORMATION = 0x4FFF0001;
+constexpr DWORD EVENT_ID_ERROR = 0xCFFF0002;
+constexpr size_t report_size = 8192;
+
+// Set by the entry point just before the service dispatcher starts; never
+// cleared. While true every report becomes an event.
+extern bool service_mode;
+// Cleared by the stream set-up around its capture step only. While false the
+// error reports (not notices, not errors with details) are dropped.
+extern bool reporting_enabled;
+// Registered and deregistered by the service main; only used here.
+extern HANDLE event_source;
+// The module whose dialog resource 1 is the error dialog.
+extern HINSTANCE launcher_instance;
+
+// Shows the composed text in a box without owner, or writes one event in
+// service mode. Returns the box or event call's result.
+int route_report(bool is_error, const char* text);
+
+int report_notice(const char* format, ...);
+int report_error(const char* format, ...);
+// The caller's text, an empty line, "Reason: " and the system's text for the
+// thread's last error code.
+int report_error_with_reason(const char* format, ...);
+// The system's text for the last error code, alone.
+int report_system_error();
+// The error dialog with details, or one error event with the details appended.
+int report_error_with_details(const char* details, const char* format, ...);

@@ -1,0 +1,115 @@
+#include "launcher/string_blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void put_u16(Bytes* bytes, unsigned value)
+{
+    bytes->push_back(static_cast<unsigned char>(value & 0xFF));
+    bytes->push_back(static_cast<unsigned char>(value >> 8));
+}
+
+// Lays out entries as a resource block does: a little-endian length, then
+// that many UTF-16 code units.
+Bytes encode_block(const std::vector<std::u16string>& entries)
+{
+    Bytes bytes;
+    for (const auto& entry : entries) {
+        put_u16(&bytes, static_cast<unsigned>(entry.size()));
+        for (char16_t unit : entry)
+            put_u16(&bytes, unit);
+    }
+    return bytes;
+}
+
+std::u16string decode_units(const unsigned char* units, size_t length)
+{
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i)
+        text += static_cast<char16_t>(units[2 * i] | units[2 * i + 1] << 8);
+    return text;
+}
+
+// A heap copy of exactly size bytes, so that ASan sees any read past it.
+std::unique_ptr<unsigned char[]> exact_copy(const Bytes& bytes, size_t size)
+{
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
+    if (size > 0)
+        memcpy(copy.get(), bytes.data(), size);
+    return copy;
+}
+
+const std::vector<std::u16string> sample_entries = {
+    u"Orvane", u"", u"a", u"", u"\u00e9t\u00e9", u"", u"", u"x\u0100y",
+    u"", u"", u"", u"last but four", u"", u"", u"", u"fifteen",
+};
+
+} // namespace
+
+TEST(StringBlock, FindsEveryEntryWithItsUnits)
+{
+    ASSERT_EQ(sample_entries.size(), 16u);
+    Bytes block = encode_block(sample_entries);
+    auto copy = exact_copy(block, block.size());
+    for (unsigned index = 0; index < 16; ++index) {
+        SCOPED_TRACE("index " + std::to_string(index));
+        const unsigned char* units = nullptr;
+        size_t length = 12345;
+        ASSERT_TRUE(string_block_entry(copy.get(), block.size(), index, &units, &length));
+        EXPECT_EQ(length, sample_entries[index].size());
+        ASSERT_NE(units, nullptr);
+        EXPECT_TRUE(decode_units(units, length) == sample_entries[index]);
+    }
+}
+
+TEST(StringBlock, RefusesEntriesThatEndPastTheBlock)
+{
+    Bytes block = encode_block(sample_entries);
+    // Where each entry ends, to know which ones a truncated block still holds.
+    std::vector<size_t> entry_end;
+    size_t offset = 0;
+    for (const auto& entry : sample_entries) {
+        offset += 2 + 2 * entry.size();
+        entry_end.push_back(offset);
+    }
+    ASSERT_EQ(offset, block.size());
+
+    for (size_t size = 0; size < block.size(); ++size) {
+        auto copy = exact_copy(block, size);
+        for (unsigned index = 0; index < 16; ++index) {
+            SCOPED_TRACE("block of " + std::to_string(size) + " bytes, index " + std::to_string(index));
+            const unsigned char* units = nullptr;
+            size_t length = 0;
+            EXPECT_EQ(string_block_entry(copy.get(), size, index, &units, &length),
+                      entry_end[index] <= size);
+        }
+    }
+
+    // A length that claims more units than the block holds.
+    Bytes lying = {100, 0, 'a', 0, 'b', 0};
+    auto copy = exact_copy(lying, lying.size());
+    const unsigned char* units = nullptr;
+    size_t length = 0;
+    EXPECT_FALSE(string_block_entry(copy.get(), lying.size(), 0, &units, &length));
+    Bytes odd = {1, 0, 'a'}; // half a code unit
+    copy = exact_copy(odd, odd.size());
+    EXPECT_FALSE(string_block_entry(copy.get(), odd.size(), 0, &units, &length));
+}
+
+TEST(StringBlock, IdsMapToBlockAndIndex)
+{
+    EXPECT_EQ(string_block_of(0), 1u);
+    EXPECT_EQ(string_index_of(0), 0u);
+    EXPECT_EQ(string_block_of(15), 1u);
+    EXPECT_EQ(string_index_of(15), 15u);
+    EXPECT_EQ(string_block_of(17), 2u);
+    EXPECT_EQ(string_index_of(17), 1u);
+}

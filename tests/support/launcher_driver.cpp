@@ -1,0 +1,104 @@
+#include "launcher_driver.h"
+
+#include <algorithm>
+
+namespace {
+
+struct FindContext {
+    DWORD process_id;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK collect_dialog(HWND window, LPARAM context_param)
+{
+    auto* context = reinterpret_cast<FindContext*>(context_param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != context->process_id || !IsWindowVisible(window))
+        return TRUE;
+    char class_name[32] = "";
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (strcmp(class_name, "#32770") == 0)
+        context->found->push_back(window);
+    return TRUE;
+}
+
+std::string window_text(HWND window)
+{
+    if (window == nullptr)
+        return std::string();
+    // WM_GETTEXT reaches controls of another process, multiline edits included.
+    LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    LRESULT copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(copied));
+    return text;
+}
+
+} // namespace
+
+std::vector<HWND> find_dialog_windows(DWORD process_id)
+{
+    std::vector<HWND> found;
+    FindContext context{process_id, &found};
+    EnumWindows(collect_dialog, reinterpret_cast<LPARAM>(&context));
+    return found;
+}
+
+SeenWindow read_dialog_window(HWND window)
+{
+    SeenWindow seen;
+    seen.caption = window_text(window);
+    seen.text = window_text(GetDlgItem(window, 0xFFFF));
+    seen.details = window_text(GetDlgItem(window, 1002));
+    return seen;
+}
+
+LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& options)
+{
+    LaunchOutcome outcome;
+    std::string command_line = "\"" + exe_path + "\"";
+    if (!options.arguments.empty())
+        command_line += " " + options.arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
+                        &startup, &process))
+        return outcome;
+    outcome.started = true;
+    CloseHandle(process.hThread);
+
+    std::vector<HWND> handled;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (WaitForSingleObject(process.hProcess, 25) == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount() - start > options.timeout_ms) {
+            outcome.timed_out = true;
+            TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+        for (HWND window : find_dialog_windows(process.dwProcessId)) {
+            if (std::find(handled.begin(), handled.end(), window) != handled.end())
+                continue;
+            // A box is read once its text is in place.
+            Sleep(50);
+            SeenWindow seen = read_dialog_window(window);
+            outcome.windows.push_back(seen);
+            if (options.on_window)
+                options.on_window(seen, process.hProcess);
+            handled.push_back(window);
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
+        }
+        // A handle of a closed box may come back for the next box.
+        handled.erase(std::remove_if(handled.begin(), handled.end(),
+                                     [](HWND window) { return !IsWindow(window); }),
+                      handled.end());
+    }
+    GetExitCodeProcess(process.hProcess, &outcome.exit_code);
+    CloseHandle(process.hProcess);
+    return outcome;
+}

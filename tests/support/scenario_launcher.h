@@ -1,0 +1,29 @@
+// Makes a launcher configured for one test scenario: a copy of the built
+// launcher whose string table holds the scenario's values, written with the
+// Win32 resource-update calls, so the launcher reads it exactly as it reads
+// the table of a real configured launcher.
+#pragma once
+#include <map>
+#include <string>
+
+// The built launcher, as a Windows path.
+std::string built_launcher_path();
+
+// A fresh, empty directory for a test below the temporary directory.
+std::string make_test_directory(const std::string& name);
+
+// Copies the built launcher to target and replaces the given configuration
+// values (ID to text; other values stay as shipped). False on any failure.
+bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values);
+
+// The 16 strings of a string-table block as resource bytes.
+std::string encode_string_block(const std::wstring (&entries)[16]);
+
+// The scrambled form of a main-class name, for value 1012.
+std::string scrambled(const std::string& class_name);
+
+// Writes text to a file; false on failure.
+bool write_file(const std::string& path, const std::string& text);
+
+// Removes a test directory and the files directly in it.
+void remove_test_directory(const std::string& directory);
