@@ -13,7 +13,10 @@ int main(int argc, char** argv)
     }
     char hex[2 * main_class_max_length + 1];
     if (!scramble_main_class(argv[1], hex, sizeof hex)) {
-        fprintf(stderr, "%s: a class name has at most %zu bytes\n", argv[0], main_class_max_length);
+        fprintf(stderr,
+                "%s: cannot scramble %s: a class name has at most %zu bytes, and none of its\n"
+                "characters may equal the key character at its position\n",
+                argv[0], argv[1], main_class_max_length);
         return 2;
     }
     if (argc == 2) {

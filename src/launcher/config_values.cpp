@@ -48,6 +48,12 @@ bool scramble_main_class(const char* name, char* result, size_t result_size)
     for (size_t i = 0; i < length; ++i) {
         unsigned char value = static_cast<unsigned char>(name[i]) ^
                               static_cast<unsigned char>(main_class_key[i % main_class_key_length]);
+        if (value == 0) {
+            // A character equal to its key character would scramble to a zero
+            // byte, where descrambling stops: such a name cannot be stored.
+            result[0] = '\0';
+            return false;
+        }
         result[2 * i] = digits[value >> 4];
         result[2 * i + 1] = digits[value & 0xF];
     }

@@ -22,7 +22,8 @@ void descramble_main_class(const char* hex, char* result);
 
 // The inverse: XOR with the key, then upper-case hex. Writes at most
 // result_size - 1 digits; returns false when the name is longer than 255
-// bytes or the hex text does not fit.
+// bytes, the hex text does not fit, or a character equals its key character
+// (it would scramble to a zero byte, which ends the descrambled name).
 bool scramble_main_class(const char* name, char* result, size_t result_size);
 
 // Replaces %APPNAME% (any case) by app_name; other %NAME% references vanish,

@@ -8,6 +8,8 @@ static size_t read_u16(const unsigned char* at)
 bool string_block_entry(const void* block, size_t block_size, unsigned index,
                         const unsigned char** units, size_t* length)
 {
+    if (index >= 16)
+        return false;
     const unsigned char* bytes = static_cast<const unsigned char*>(block);
     size_t offset = 0;
     for (unsigned i = 0;; ++i) {

@@ -78,7 +78,7 @@ TEST(DescrambleMainClass, OverlongHexGivesAtMost255Bytes)
 
 TEST(ScrambleMainClass, Every17thByteIsStoredAsItStands)
 {
-    const std::string name = "abcdefghijklmnopqrstuvwxyz0123456789ABCD"; // 40 bytes
+    const std::string name = "abcdefghijklmnopqrstuvwxyz0123457789ABCD"; // 40 bytes
     std::string hex = scrambled(name);
     ASSERT_EQ(hex.size(), 80u);
     EXPECT_EQ(hex.substr(2 * 16, 2), "71"); // 'q', the 17th character
@@ -90,7 +90,7 @@ TEST(ScrambleMainClass, Every17thByteIsStoredAsItStands)
     EXPECT_EQ(twenty.substr(2 * 16, 2), "6F"); // 'o'
 }
 
-TEST(ScrambleMainClass, RoundTripsAndRefusesNamesOver255Bytes)
+TEST(ScrambleMainClass, RoundTripsAndRefusesNamesItCannotStore)
 {
     const std::string names[] = {
         "a", "orvane.demo.Hello", "com.example.deeply.nested.pkg.Main$Inner",
@@ -109,6 +109,10 @@ TEST(ScrambleMainClass, RoundTripsAndRefusesNamesOver255Bytes)
     // The hex text and its terminator must fit the result.
     EXPECT_TRUE(scramble_main_class("abc", hex, 7));
     EXPECT_FALSE(scramble_main_class("abc", hex, 6));
+    // A character equal to its key character would descramble as the end.
+    EXPECT_FALSE(scramble_main_class("Quit", hex, sizeof hex));
+    EXPECT_FALSE(scramble_main_class("ab7", hex, sizeof hex));
+    EXPECT_STREQ(hex, "");
 }
 
 TEST(ScrambleTool, PrintsTheHexOrRefusesAnOverlongName)
