@@ -1,0 +1,1 @@
+#include "jvm/version_constraints.h"
