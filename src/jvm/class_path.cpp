@@ -1,4 +1,128 @@
 #include "jvm/class_path.h"
 
-bool build_class_path(GrowString*) { return false; }
-bool add_directory_archives(GrowString*, const char*) { return false; }
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "launcher/configuration.h"
+#include "launcher/path_checks.h"
+#include "launcher/tokenizer.h"
+#include "ui/reporting.h"
+
+// The last four characters are ".jar" or ".zip", in any case.
+static bool is_archive_name(const char* name)
+{
+    size_t length = strlen(name);
+    if (length < 4)
+        return false;
+    char suffix[5];
+    for (size_t i = 0; i < 4; ++i) {
+        char c = name[length - 4 + i];
+        suffix[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    suffix[4] = '\0';
+    return strcmp(suffix, ".jar") == 0 || strcmp(suffix, ".zip") == 0;
+}
+
+// A heap text: first, "\" and second. The directory is written as the
+// configuration wrote it, so a trailing separator gives a doubled one.
+static char* concatenate_path(const char* first, const char* second)
+{
+    size_t first_length = strlen(first);
+    size_t second_length = strlen(second);
+    char* path = static_cast<char*>(malloc(first_length + second_length + 2));
+    memcpy(path, first, first_length);
+    path[first_length] = '\\';
+    memcpy(path + first_length + 1, second, second_length + 1);
+    return path;
+}
+
+static char* listing_pattern(const char* directory)
+{
+    if (strcmp(directory, ".") == 0)
+        return copy_text("*.*");
+    size_t length = strlen(directory);
+    char* pattern = static_cast<char*>(malloc(length + 5));
+    memcpy(pattern, directory, length);
+    if (length > 0 && (pattern[length - 1] == '\\' || pattern[length - 1] == '/'))
+        --length;
+    memcpy(pattern + length, "\\*.*", 5);
+    return pattern;
+}
+
+// One entry of a listing: descends into a subdirectory, appends an archive.
+static bool add_listed_entry(GrowString* class_path, const char* directory,
+                             const WIN32_FIND_DATAA* entry)
+{
+    const char* name = entry->cFileName;
+    if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            return true;
+        char* subdirectory = concatenate_path(directory, name);
+        bool added = add_directory_archives(class_path, subdirectory);
+        free(subdirectory);
+        return added;
+    }
+    if (is_archive_name(name)) {
+        grow_string_append(class_path, directory);
+        grow_string_append(class_path, "\\");
+        grow_string_append(class_path, name);
+        grow_string_append(class_path, ";");
+    }
+    return true;
+}
+
+bool add_directory_archives(GrowString* class_path, const char* directory)
+{
+    char* pattern = listing_pattern(directory);
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(pattern, &entry);
+    free(pattern);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // A directory with nothing in it (a drive root has no "." either).
+        DWORD error = GetLastError();
+        if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND)
+            return true;
+        report_error_with_reason("Internal error RC000001");
+        return false;
+    }
+    bool added = true;
+    while (added) {
+        added = add_listed_entry(class_path, directory, &entry);
+        if (added && !FindNextFileA(listing, &entry)) {
+            if (GetLastError() != ERROR_NO_MORE_FILES) {
+                report_error_with_reason("Internal error RC000002");
+                added = false;
+            }
+            break;
+        }
+    }
+    FindClose(listing);
+    return added;
+}
+
+bool build_class_path(GrowString* class_path)
+{
+    // next_token cuts its text, and the configured value stays as it is.
+    char* entries = copy_text(launcher_config.class_path);
+    char* cursor = nullptr;
+    bool built = true;
+    for (char* entry = next_token(entries, ";", &cursor); entry != nullptr;
+         entry = next_token(entries, ";", &cursor)) {
+        grow_string_append(class_path, entry);
+        grow_string_append(class_path, ";");
+        // An entry with a reference is never scanned: it is expanded only
+        // later, together with the whole option text.
+        if (path_is_directory(entry) == 1 && !add_directory_archives(class_path, entry)) {
+            built = false;
+            break;
+        }
+    }
+    free(entries);
+    if (!built)
+        return false;
+    if (class_path->length > 0 && class_path->text[class_path->length - 1] == ';')
+        class_path->text[--class_path->length] = '\0';
+    return true;
+}

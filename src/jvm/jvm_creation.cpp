@@ -1,10 +1,117 @@
 #include "jvm/jvm_creation.h"
 
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/system_services.h"
+#include "jvm/console.h"
+#include "jvm/jvm_instance.h"
+#include "jvm/runtime_discovery.h"
+#include "launcher/configuration.h"
+#include "launcher/start_values.h"
+#include "launcher/text_buffers.h"
 #include "ui/reporting.h"
+
+namespace {
+
+// Sets non_nt_platform; false after a reported failure.
+bool detect_platform()
+{
+    OSVERSIONINFOEXA version{};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        // Systems before the extended structure know only the short one.
+        version = OSVERSIONINFOEXA{};
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+            report_error_with_reason("Internal error RC0000040");
+            return false;
+        }
+    }
+    non_nt_platform = version.dwPlatformId != VER_PLATFORM_WIN32_NT;
+    return true;
+}
+
+// The parent of the directory holding the library (jre\bin for a library in
+// jre\bin\client), absolute. False when it would not fit.
+bool runtime_directory(const char* saved_directory, const char* library_path, char* directory)
+{
+    bool absolute = library_path[0] == '\\' || strlen(library_path) <= 1 || library_path[1] == ':';
+    bool fits = absolute ? copy_bounded(directory, path_size, library_path)
+                         : join_path(directory, path_size, saved_directory, library_path);
+    if (!fits)
+        return false;
+    for (char* p = directory; *p != '\0'; ++p)
+        if (*p == '/')
+            *p = '\\';
+    size_t length = strlen(directory);
+    return copy_bounded(directory + length, path_size - length, "\\..\\..\\");
+}
+
+using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
+
+// Loads the library with the runtime's directory current and, where the
+// system has it, as the DLL directory, so that the libraries it needs are
+// found beside it. False after a reported failure.
+bool load_jvm_library(const char* saved_directory)
+{
+    char directory[path_size];
+    // A runtime directory that does not fit a path is not made current; the
+    // library is then loaded by its path alone.
+    bool have_directory = runtime_directory(saved_directory, jvm_instance.library_path, directory);
+    auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDllDirectoryA")));
+    if (have_directory) {
+        SetCurrentDirectoryA(directory);
+        if (set_dll_directory != nullptr)
+            set_dll_directory(directory);
+    }
+    jvm_instance.module = LoadLibraryA(jvm_instance.library_path);
+    if (jvm_instance.module == nullptr) {
+        report_error(message_text(message_load_jvm), jvm_instance.library_path);
+        return false;
+    }
+    SetCurrentDirectoryA(saved_directory);
+    if (have_directory && set_dll_directory != nullptr)
+        set_dll_directory(nullptr);
+    return true;
+}
+
+} // namespace
 
 bool create_jvm()
 {
-    // JVM creation is not part of this build yet.
-    report_error("Internal error RC0009003");
-    return false;
+    if (!detect_platform())
+        return false;
+    if (!non_nt_platform)
+        initialize_capture_lock();
+    if (!setup_console())
+        return false;
+    if (launcher_config.chdir_before_jvm && !apply_working_directory(true))
+        return false;
+
+    char library[path_size];
+    if (!locate_jvm_library(library))
+        return false;
+    jvm_instance.library_path = copy_text(library);
+    launcher_config.jvm_path_list = jvm_instance.library_path;
+
+    char saved_directory[current_directory_size];
+    if (!current_directory(saved_directory, sizeof saved_directory)) {
+        report_error_with_reason(message_text(message_file_access), "CURRENT_DIR");
+        return false;
+    }
+    if (!load_jvm_library(saved_directory))
+        return false;
+
+    jvm_instance.create_java_vm =
+        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
+    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
+        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
+    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr) {
+        report_error(message_text(message_no_jni_interfaces), jvm_instance.library_path);
+        return false;
+    }
+    return create_java_vm();
 }

@@ -1,9 +1,260 @@
 #include "jvm/runtime_discovery.h"
 
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "jvm/version_constraints.h"
+#include "launcher/path_checks.h"
+#include "launcher/text_buffers.h"
+#include "launcher/tokenizer.h"
+#include "ui/reporting.h"
+
+const char* const runtime_key_table[runtime_key_count] = {
+    "Software\\JavaSoft\\Java Runtime Environment",
+    "Software\\IBM\\Java2 Runtime Environment",
+    "Software\\JRockit\\Java Runtime Environment",
+    "Software\\JavaSoft\\Java Development Kit",
+    "Software\\IBM\\Java Development Kit",
+    "Software\\JRockit\\Java Development Kit",
+};
+
+static const char client_jvm_subpath[] = "jre\\bin\\client\\jvm.dll";
+static const char server_jvm_subpath[] = "jre\\bin\\server\\jvm.dll";
+static const char jrockit_jvm_subpath[] = "jre\\bin\\jrockit\\jvm.dll";
+static const char classic_jvm_subpath[] = "jre\\bin\\classic\\jvm.dll";
+
+const char* preferred_jvm_subpath = nullptr;
 char found_java_home[path_size];
+
+// Owners of the handles opened here, so that every early return closes them.
+struct RegistryKey {
+    HKEY handle = nullptr;
+    ~RegistryKey()
+    {
+        if (handle != nullptr)
+            RegCloseKey(handle);
+    }
+};
+
+struct FileListing {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~FileListing()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            FindClose(handle);
+    }
+};
+
+static bool is_empty(const char* text)
+{
+    return text == nullptr || text[0] == '\0';
+}
+
+int read_registry_string(HKEY root, const char* subkey, const char* value_name, char* buffer,
+                         DWORD size)
+{
+    buffer[0] = '\0';
+    RegistryKey key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key.handle) != ERROR_SUCCESS)
+        return -1;
+    DWORD type = 0;
+    DWORD length = size;
+    LONG status = RegQueryValueExA(key.handle, value_name, nullptr, &type,
+                                   reinterpret_cast<BYTE*>(buffer), &length);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        buffer[0] = '\0';
+        return 1;
+    }
+    // The registry keeps whatever bytes were stored; a value written without
+    // its terminator is terminated here, or refused when no byte is left.
+    if (length == 0 || buffer[length - 1] != '\0') {
+        if (length >= size) {
+            buffer[0] = '\0';
+            return 1;
+        }
+        buffer[length] = '\0';
+    }
+    return 0;
+}
+
+bool find_jvm_library_below(const char* directory, char* result)
+{
+    char path[path_size];
+    if (!join_path(path, sizeof path, directory, "*.*"))
+        return false;
+    WIN32_FIND_DATAA entry;
+    FileListing listing;
+    listing.handle = FindFirstFileA(path, &entry);
+    if (listing.handle == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        const char* name = entry.cFileName;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        // Installers of old runtimes wrote the name in capitals; the result is
+        // always spelt in lower case.
+        if (lstrcmpiA(name, "jvm.dll") == 0) {
+            if (join_path(result, path_size, directory, "jvm.dll"))
+                return true;
+            continue;
+        }
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            join_path(path, sizeof path, directory, name) && find_jvm_library_below(path, result))
+            return true;
+    } while (FindNextFileA(listing.handle, &entry));
+    return false;
+}
+
+// Puts home joined with name into result when that names an existing file.
+static bool take_existing_below(const char* home, const char* name, char* result,
+                                size_t result_size)
+{
+    return join_path(result, result_size, home, name) && !file_is_missing(result);
+}
+
+bool check_runtime_candidate(char* key_path, const char* version_name, char* result,
+                             size_t result_size)
+{
+    if (!version_satisfies_all(version_name, launcher_config.java_version_constraints))
+        return false;
+    size_t key_length = strlen(key_path);
+    size_t name_length = strlen(version_name);
+    if (key_length + 1 + name_length + 1 > registry_text_size)
+        return false;
+    key_path[key_length] = '\\';
+    memcpy(key_path + key_length + 1, version_name, name_length + 1);
+
+    found_java_home[0] = '\0';
+    read_registry_string(HKEY_LOCAL_MACHINE, key_path, "JavaHome", found_java_home,
+                         sizeof found_java_home);
+    memset(result, 0, result_size);
+    read_registry_string(HKEY_LOCAL_MACHINE, key_path, "RuntimeLib", result,
+                         static_cast<DWORD>(result_size));
+    if (!file_is_missing(result))
+        return true;
+    if (found_java_home[0] == '\0')
+        return false;
+    // After the explicit-list step this is the list's first entry only.
+    if (!is_empty(launcher_config.jvm_path_list) &&
+        take_existing_below(found_java_home, launcher_config.jvm_path_list, result, result_size))
+        return true;
+    if (preferred_jvm_subpath != nullptr)
+        return take_existing_below(found_java_home, preferred_jvm_subpath, result, result_size);
+    return find_jvm_library_below(found_java_home, result);
+}
+
+bool search_registered_runtimes(char* result, size_t result_size, int first, int count)
+{
+    for (int row = first; row < first + count; ++row) {
+        char key_path[registry_text_size];
+        char version[registry_text_size];
+        copy_bounded(key_path, sizeof key_path, runtime_key_table[row]);
+        if (read_registry_string(HKEY_LOCAL_MACHINE, key_path, "CurrentVersion", version,
+                                 sizeof version) == 0 &&
+            check_runtime_candidate(key_path, version, result, result_size))
+            return true;
+        RegistryKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, runtime_key_table[row], 0, KEY_READ, &key.handle) !=
+            ERROR_SUCCESS)
+            continue;
+        for (DWORD index = 0;; ++index) {
+            DWORD name_size = sizeof version;
+            if (RegEnumKeyExA(key.handle, index, version, &name_size, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
+                break;
+            copy_bounded(key_path, sizeof key_path, runtime_key_table[row]);
+            if (check_runtime_candidate(key_path, version, result, result_size))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Runs the search of rows first .. first + count - 1 with subpath preferred.
+static bool search_preferring(const char* subpath, char* result, int first, int count)
+{
+    preferred_jvm_subpath = subpath;
+    return search_registered_runtimes(result, path_size, first, count);
+}
+
+// The first existing entry of the explicit list. The list is cut in place,
+// so that from now on it reads as its first entry.
+static bool search_explicit_list(char* result)
+{
+    preferred_jvm_subpath = nullptr;
+    char* list = launcher_config.jvm_path_list;
+    if (is_empty(list))
+        return false;
+    char* cursor = nullptr;
+    for (char* entry = next_token(list, ";", &cursor); entry != nullptr;
+         entry = next_token(list, ";", &cursor)) {
+        if (strlen(entry) < path_size && !file_is_missing(entry))
+            return copy_bounded(result, path_size, entry);
+    }
+    return false;
+}
+
+// JAVA_HOME, with the quotes a user may have typed around it removed.
+static bool search_java_home(char* result)
+{
+    static const char suffix[] = "\\jre\\bin\\client\\jvm.dll";
+    char value[path_size];
+    DWORD length = GetEnvironmentVariableA("JAVA_HOME", value, sizeof value);
+    if (length == 0 || length >= sizeof value)
+        return false;
+    char path[path_size];
+    size_t at = 0;
+    for (const char* c = value; *c != '\0'; ++c) {
+        if (*c != '"')
+            path[at++] = *c;
+    }
+    if (at + sizeof suffix > sizeof path)
+        return false;
+    memcpy(path + at, suffix, sizeof suffix);
+    if (file_is_missing(path))
+        return false;
+    return copy_bounded(result, path_size, path);
+}
+
+static bool run_search_step(char step, char* result)
+{
+    switch (step) {
+    case '0':
+        return search_explicit_list(result);
+    case '1':
+        return search_preferring(nullptr, result, 0, 3) ||
+               search_preferring(client_jvm_subpath, result, 0, 1) ||
+               search_preferring(server_jvm_subpath, result, 0, 1);
+    case '2':
+        return search_preferring(client_jvm_subpath, result, 3, 1) ||
+               search_preferring(jrockit_jvm_subpath, result, 5, 1);
+    case '3':
+        return search_preferring(server_jvm_subpath, result, 3, 1);
+    case '4':
+        return search_preferring(classic_jvm_subpath, result, 3, 2);
+    case '5':
+        return search_java_home(result);
+    default:
+        return false;
+    }
+}
 
 bool locate_jvm_library(char* result)
 {
-    result[0] = 0;
+    const char* order = launcher_config.runtime_search_order;
+    for (const char* step = order; step != nullptr && *step != '\0'; ++step) {
+        if (run_search_step(*step, result))
+            return true;
+    }
+    result[0] = '\0';
+    const char* constraints = launcher_config.java_version_constraints;
+    if (launcher_config.report_missing_runtime)
+        report_error(message_text(message_no_runtime), constraints != nullptr ? constraints : "");
+    if (!is_empty(launcher_config.missing_runtime_document))
+        ShellExecuteA(nullptr, "open", launcher_config.missing_runtime_document, nullptr, nullptr,
+                      SW_SHOW);
+    if (!is_empty(launcher_config.missing_runtime_command))
+        WinExec(launcher_config.missing_runtime_command, SW_SHOW);
     return false;
 }

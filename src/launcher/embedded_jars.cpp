@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "launcher/text_buffers.h"
 #include "ui/reporting.h"
 
 int32_t embedded_jar_count = 0;
@@ -39,4 +40,22 @@ void remove_extracted_jars(const char* process_id_text)
     if (find_jar_resource() == nullptr)
         return;
     report_error("Internal error RC0009002");
+}
+
+void start_jar_cleanup()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return;
+    char command[MAX_PATH + 64];
+    format_text(command, sizeof command, "\"%s\" -ovremovetemporaryjarfiles %lu", path,
+                static_cast<unsigned long>(GetCurrentProcessId()));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // The handles stay open until this process ends, moments later.
+    CreateProcessA(nullptr, command, nullptr, nullptr, TRUE,
+                   CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | DETACHED_PROCESS, nullptr, nullptr,
+                   &startup, &process);
 }

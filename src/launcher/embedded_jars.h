@@ -13,3 +13,7 @@ void extract_embedded_jars();
 // The cleanup run mode: waits for the process process_id_text to end, then
 // removes what it extracted.
 void remove_extracted_jars(const char* process_id_text);
+
+// Starts a copy of the launcher in cleanup mode with this process's id; it
+// removes the extracted jars once this process has ended.
+void start_jar_cleanup();

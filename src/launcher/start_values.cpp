@@ -5,11 +5,22 @@
 #include <cstring>
 
 #include "launcher/configuration.h"
+#include "launcher/startup.h"
 #include "launcher/text_buffers.h"
 #include "ui/reporting.h"
 
 // Reports a path that does not fit its buffer, with the system's own words
 // for it as the reason.
+void* instance_mutex = nullptr;
+
+void close_instance_mutex()
+{
+    if (instance_mutex != nullptr) {
+        CloseHandle(instance_mutex);
+        instance_mutex = nullptr;
+    }
+}
+
 static void report_path_too_long(const char* path)
 {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);

@@ -18,11 +18,9 @@
 #include "launcher/text_buffers.h"
 #include "launcher/tokenizer.h"
 #include "service/service_install.h"
-#include "service/service_runtime.h"
+#include "service/service_entry.h"
 #include "ui/reporting.h"
 #include "ui/splash.h"
-
-HANDLE instance_mutex = nullptr;
 
 namespace {
 
@@ -120,7 +118,7 @@ int run_second_instance_flow()
     MainInvocation invocation{};
     tokenize_command_line(line, &invocation.args, false);
     invocation.secondary = true;
-    if (run_main_class(&invocation))
+    if (run_main_class(invocation))
         shutdown_jvm();
     return 0;
 }
@@ -222,11 +220,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     invocation.args.count = command_args.count - 1;
     invocation.args.items = command_args.items + 1;
     invocation.secondary = false;
-    bool main_returned = run_main_class(&invocation);
+    bool main_returned = run_main_class(invocation);
     if (main_returned)
         shutdown_jvm();
-    if (instance_mutex != nullptr)
-        CloseHandle(instance_mutex);
+    close_instance_mutex();
     if (!main_returned)
         exit(-1);
     return 0;

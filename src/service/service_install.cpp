@@ -1,5 +1,7 @@
 #include "service/service_install.h"
 
+#include <windows.h>
+
 #include "ui/reporting.h"
 
 // Service installation is not part of this build yet: every operation fails.

@@ -1,5 +1,12 @@
 #include "ui/error_dialog.h"
 
+#include <cstdarg>
+
+#include "app/output_capture.h"
+#include "launcher/configuration.h"
+#include "launcher/text_buffers.h"
+#include "ui/reporting.h"
+
 const char* error_dialog_main_text = nullptr;
 const char* error_dialog_details = nullptr;
 HWND error_dialog_window = nullptr;
@@ -77,4 +84,23 @@ INT_PTR CALLBACK error_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
     default:
         return FALSE;
     }
+}
+
+int report_fatal_error_with_output(const char* format, ...)
+{
+    char main_text[report_size];
+    va_list args;
+    va_start(args, format);
+    format_bounded(main_text, sizeof main_text, format, args);
+    va_end(args);
+    if (launcher_config.stdout_mode == 0 && launcher_config.stderr_mode == 0)
+        return report_error("%s", main_text);
+    // What the JVM's diagnostics left in the capture is shown once.
+    if (captured_output[0] != '\0') {
+        int result = report_error_with_details(captured_output, "%s", main_text);
+        captured_output[0] = '\0';
+        captured_length = 0;
+        return result;
+    }
+    return report_error("%s", main_text);
 }

@@ -1,5 +1,7 @@
 #include "ui/reporting.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +11,8 @@
 
 bool service_mode = false;
 bool reporting_enabled = true;
-HANDLE event_source = nullptr;
-HINSTANCE launcher_instance = nullptr;
+void* event_source = nullptr;
+void* launcher_instance = nullptr;
 
 static constexpr size_t reason_caller_size = 4096;
 static constexpr size_t reason_system_size = 4000;
@@ -103,7 +105,7 @@ int report_error_with_details(const char* details, const char* format, ...)
     error_dialog_details = details;
     int result;
     if (!service_mode) {
-        result = static_cast<int>(DialogBoxParamA(launcher_instance, MAKEINTRESOURCEA(1), nullptr,
+        result = static_cast<int>(DialogBoxParamA(static_cast<HINSTANCE>(launcher_instance), MAKEINTRESOURCEA(1), nullptr,
                                                   error_dialog_proc, 0));
     } else {
         size_t size = strlen(main_text) + strlen(details) + 256;

@@ -2,10 +2,10 @@
 // while the process runs as a service. Every report is composed printf-style
 // into bounded buffers; an over-long text is cut, never overflowed.
 #pragma once
-#include <windows.h>
+#include <cstddef>
 
-constexpr DWORD EVENT_ID_INFORMATION = 0x4FFF0001;
-constexpr DWORD EVENT_ID_ERROR = 0xCFFF0002;
+constexpr unsigned long EVENT_ID_INFORMATION = 0x4FFF0001;
+constexpr unsigned long EVENT_ID_ERROR = 0xCFFF0002;
 constexpr size_t report_size = 8192;
 
 // Set by the entry point just before the service dispatcher starts; never
@@ -14,10 +14,11 @@ extern bool service_mode;
 // Cleared by the stream set-up around its capture step only. While false the
 // error reports (not notices, not errors with details) are dropped.
 extern bool reporting_enabled;
-// Registered and deregistered by the service main; only used here.
-extern HANDLE event_source;
-// The module whose dialog resource 1 is the error dialog.
-extern HINSTANCE launcher_instance;
+// The event-log handle, registered and deregistered by the service main;
+// only used here.
+extern void* event_source;
+// The module (HINSTANCE) whose dialog resource 1 is the error dialog.
+extern void* launcher_instance;
 
 // Shows the composed text in a box without owner, or writes one event in
 // service mode. Returns the box or event call's result.
@@ -32,3 +33,7 @@ int report_error_with_reason(const char* format, ...);
 int report_system_error();
 // The error dialog with details, or one error event with the details appended.
 int report_error_with_details(const char* details, const char* format, ...);
+
+// For fatal failures of the Java side: the message together with what the
+// application wrote to its redirected standard streams, when any are.
+int report_fatal_error_with_output(const char* format, ...);

@@ -1,0 +1,61 @@
+#include "app/jvm_hooks.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/output_capture.h"
+#include "app/system_services.h"
+#include "jvm/console.h"
+#include "jvm/jvm_instance.h"
+#include "launcher/configuration.h"
+#include "launcher/embedded_jars.h"
+#include "launcher/startup.h"
+#include "service/service_runtime.h"
+#include "ui/reporting.h"
+
+jint JNICALL jvm_vfprintf_hook(FILE*, const char* format, va_list args)
+{
+    char text[4096] = {};
+    int written = vsnprintf(text, sizeof text, format, args);
+    if (written >= static_cast<int>(sizeof text))
+        written = -1; // cut, as the C runtime of Windows reports it
+    sleep_milliseconds(100);
+    if (non_nt_platform) {
+        fputs(text, stderr);
+        fflush(stderr);
+        return written;
+    }
+    char lines[2 * sizeof text] = {};
+    size_t length = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\n')
+            lines[length++] = '\r';
+        lines[length++] = *p;
+    }
+    capture_append(lines, length);
+    return written;
+}
+
+// What both hooks release before the process ends.
+static void release_before_exit()
+{
+    if (embedded_jar_count > 0 && launcher_config.remove_extracted_jars_at_exit)
+        start_jar_cleanup();
+    close_instance_mutex();
+    if (service_mode)
+        wait_for_service_main();
+}
+
+void JNICALL jvm_exit_hook(jint status)
+{
+    remove_console_hook();
+    release_before_exit();
+    exit(static_cast<int>(status));
+}
+
+void JNICALL jvm_abort_hook()
+{
+    report_fatal_error_with_output("JVM has aborted due to an internal error.");
+    release_before_exit();
+    abort();
+}

@@ -1,0 +1,99 @@
+#include "app/system_services.h"
+
+#include <windows.h>
+
+bool current_directory(char* buffer, size_t size)
+{
+    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(size), buffer);
+    if (length == 0)
+        return false;
+    if (length >= size) {
+        buffer[0] = '\0';
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+bool executable_path(char* buffer, size_t size)
+{
+    DWORD length = GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+    if (length == 0)
+        return false;
+    if (length >= size) {
+        // A full buffer means the path was cut.
+        buffer[0] = '\0';
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+void* load_library(const char* path)
+{
+    return LoadLibraryA(path);
+}
+
+void* find_symbol(void* library, const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void free_library(void* library)
+{
+    FreeLibrary(static_cast<HMODULE>(library));
+}
+
+size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
+{
+    static_assert(sizeof(wchar_t) == sizeof(uint16_t), "UTF-16 wide characters");
+    int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (needed <= 0)
+        return 0;
+    if (units != nullptr) {
+        if (capacity < static_cast<size_t>(needed))
+            return 0;
+        MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(units), needed);
+    }
+    return static_cast<size_t>(needed);
+}
+
+bool special_folder_path(int folder, char* buffer, size_t size)
+{
+    // SHELL32 is never freed; loading it again only counts a reference.
+    using FolderFunction = BOOL(WINAPI*)(HWND, LPSTR, int, BOOL);
+    HMODULE shell = LoadLibraryA("SHELL32.DLL");
+    if (shell == nullptr || size < MAX_PATH)
+        return false;
+    auto get_folder = reinterpret_cast<FolderFunction>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHGetSpecialFolderPathA")));
+    return get_folder != nullptr && get_folder(nullptr, buffer, folder, FALSE) != FALSE;
+}
+
+static CRITICAL_SECTION capture_lock;
+static bool capture_lock_ready = false;
+
+void initialize_capture_lock()
+{
+    InitializeCriticalSection(&capture_lock);
+    capture_lock_ready = true;
+}
+
+// Outside the NT family the lock is never initialised and the capture is
+// not used; taking it is then skipped.
+void lock_capture()
+{
+    if (capture_lock_ready)
+        EnterCriticalSection(&capture_lock);
+}
+
+void unlock_capture()
+{
+    if (capture_lock_ready)
+        LeaveCriticalSection(&capture_lock);
+}
+
+void sleep_milliseconds(unsigned milliseconds)
+{
+    Sleep(milliseconds);
+}

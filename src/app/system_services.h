@@ -1,0 +1,37 @@
+// The few operating-system services the JVM-driving code needs, behind plain
+// declarations so that code stays free of windows.h.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// The current directory into buffer; false when it cannot be read or does
+// not fit.
+bool current_directory(char* buffer, size_t size);
+
+// The full path of the launcher executable; false when it cannot be read or
+// does not fit.
+bool executable_path(char* buffer, size_t size);
+
+// Loads a library (null on failure), finds an exported symbol (null when
+// missing), unloads a library.
+void* load_library(const char* path);
+void* find_symbol(void* library, const char* name);
+void free_library(void* library);
+
+// Converts zero-terminated ANSI text to UTF-16. Returns the number of units
+// needed, the terminator included (0 on failure); writes them when units is
+// not null and has room for that many.
+size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity);
+
+// A special folder (CSIDL number) through SHGetSpecialFolderPathA, looked up
+// at run time; false when the shell or the folder is not available.
+bool special_folder_path(int folder, char* buffer, size_t size);
+
+// The capture lock (a critical section): initialised when the JVM is created
+// on the Windows NT family, taken around every append to the capture.
+void initialize_capture_lock();
+void lock_capture();
+void unlock_capture();
+
+// Suspends the calling thread.
+void sleep_milliseconds(unsigned milliseconds);

@@ -1,0 +1,78 @@
+#include "jvm/jvm_instance.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/jvm_hooks.h"
+#include "jvm/class_path.h"
+#include "launcher/configuration.h"
+#include "launcher/text_buffers.h"
+#include "launcher/tokenizer.h"
+#include "launcher/variable_expansion.h"
+#include "ui/reporting.h"
+
+JvmInstance jvm_instance;
+bool non_nt_platform = false;
+
+// The option texts and the array live as long as the JVM, that is until the
+// process ends.
+static ArgVector jvm_option_tokens;
+static JavaVMOption* jvm_option_array;
+
+// The configured options followed by the quoted class-path option. False
+// after the class-path scan reported a failure.
+static bool compose_option_text(GrowString* text)
+{
+    grow_string_append(text, launcher_config.jvm_options);
+    if (launcher_config.class_path[0] == '\0')
+        return true;
+    GrowString class_path{};
+    if (!build_class_path(&class_path))
+        return false;
+    if (class_path.length > 0) {
+        // The quotes keep a class path with blanks one option; the tokenizer
+        // removes them.
+        grow_string_append(text, " \"-Djava.class.path=");
+        grow_string_append(text, class_path.text);
+        grow_string_append(text, "\"");
+    }
+    grow_string_free(&class_path);
+    return true;
+}
+
+bool create_java_vm()
+{
+    GrowString text{};
+    if (!compose_option_text(&text)) {
+        grow_string_free(&text);
+        return false;
+    }
+    char* expanded = expand_variables(text.text != nullptr ? text.text : "");
+    grow_string_free(&text);
+    launcher_config.jvm_options = expanded;
+
+    tokenize_command_line(expanded, &jvm_option_tokens, false);
+    int32_t count = jvm_option_tokens.count;
+    jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));
+    for (int32_t i = 0; i < count; ++i)
+        jvm_option_array[i].optionString = jvm_option_tokens.items[i];
+    jvm_option_array[count].optionString = const_cast<char*>("vfprintf");
+    jvm_option_array[count].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
+    jvm_option_array[count + 1].optionString = const_cast<char*>("abort");
+    jvm_option_array[count + 1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
+    jvm_option_array[count + 2].optionString = const_cast<char*>("exit");
+    jvm_option_array[count + 2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
+
+    JavaVMInitArgs init_args{};
+    init_args.version = JNI_VERSION_1_2;
+    init_args.nOptions = count + 3;
+    init_args.options = jvm_option_array;
+    init_args.ignoreUnrecognized = JNI_FALSE;
+    jint result = jvm_instance.create_java_vm(&jvm_instance.vm, reinterpret_cast<void**>(&jvm_instance.env),
+                                              &init_args);
+    if (result != JNI_OK) {
+        report_fatal_error_with_output(message_text(message_create_jvm), jvm_instance.library_path);
+        return false;
+    }
+    return true;
+}

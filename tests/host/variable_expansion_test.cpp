@@ -1,0 +1,231 @@
+#include "launcher/expansion_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+namespace {
+
+constexpr uint64_t mib = 1024ull * 1024;
+constexpr uint64_t gib = 1024 * mib;
+
+// The fixed machine the rules are driven against; counters show which values
+// an expansion asked for.
+struct FakeMachine {
+    bool date_fails = false;
+    uint64_t available = 0;
+    uint64_t total = 0;
+    int date_reads = 0;
+    int time_reads = 0;
+    int memory_reads = 0;
+    int environment_reads = 0;
+} machine;
+
+bool fake_date(char* buffer, int capacity)
+{
+    ++machine.date_reads;
+    EXPECT_EQ(capacity, 255);
+    if (machine.date_fails)
+        return false;
+    snprintf(buffer, static_cast<size_t>(capacity), "20261205");
+    return true;
+}
+
+bool fake_time(char* buffer, int capacity)
+{
+    ++machine.time_reads;
+    EXPECT_EQ(capacity, 255);
+    snprintf(buffer, static_cast<size_t>(capacity), "140309");
+    return true;
+}
+
+uint64_t fake_memory(bool total)
+{
+    ++machine.memory_reads;
+    return total ? machine.total : machine.available;
+}
+
+// Windows ignores case in environment names.
+const char* fake_environment(const char* name)
+{
+    ++machine.environment_reads;
+    static const char* const variables[][2] = {
+        {"JAVA_HOME", "C:\\env-jdk"},  {"APPS", "C:\\apps"},
+        {"QUOTED", "\"C:\\Program Files\\app\""}, {"LEADING", "\"abc"},
+        {"TRAILING", "abc\""},         {"ONE_QUOTE", "\""},
+        {"TWO_QUOTES", "\"\""},        {"DOUBLED", "\"\"x\"\""},
+        {"INNER", "a\"b"},             {"EMPTY", ""},
+    };
+    for (const auto& variable : variables)
+        if (strcasecmp(variable[0], name) == 0)
+            return variable[1];
+    return nullptr;
+}
+
+std::string expand(const char* text, const char* java_home = "C:\\jre")
+{
+    const ExpansionSources sources = {java_home, fake_date, fake_time, fake_memory,
+                                      fake_environment};
+    char* expanded = expand_with_sources(text, &sources);
+    std::string result = expanded;
+    free(expanded);
+    return result;
+}
+
+struct Row {
+    const char* text;
+    const char* expected;
+};
+
+void expect_rows(const Row* rows, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(std::string("row ") + std::to_string(i) + ": [" + rows[i].text + "]");
+        EXPECT_EQ(expand(rows[i].text), rows[i].expected);
+    }
+}
+
+} // namespace
+
+TEST(VariableExpansion, ScansPercentSignsAndKeepsUnclosedNames)
+{
+    const Row rows[] = {
+        {"", ""},
+        {"plain text", "plain text"},
+        {"50%%", "50"},
+        {"50%", "50"},
+        {"50%abc", "50%abc"},
+        {"%abc", "%abc"},
+        {"a%APPS%b%c", "aC:\\appsb%c"},
+        {"x%UNDEFINED%y", "xy"},
+        {"%UNDEFINED%", "%UNDEFINED%"},
+        {"%UNDEFINED%%ALSO_UNDEFINED%", "%UNDEFINED%%ALSO_UNDEFINED%"},
+        {"%", "%"},
+        {"%%", "%%"},
+        {"%APPS%\\bin;%apps%\\lib", "C:\\apps\\bin;C:\\apps\\lib"},
+    };
+    expect_rows(rows, sizeof rows / sizeof rows[0]);
+}
+
+TEST(VariableExpansion, TrimsOneQuoteAtEachEndOfAValue)
+{
+    const Row rows[] = {
+        {"%QUOTED%\\lib", "C:\\Program Files\\app\\lib"},
+        {"[%LEADING%]", "[abc]"},
+        {"[%TRAILING%]", "[abc]"},
+        {"[%ONE_QUOTE%]", "[]"},
+        {"[%TWO_QUOTES%]", "[]"},
+        {"[%DOUBLED%]", "[\"x\"]"},
+        {"[%INNER%]", "[a\"b]"},
+        {"[%EMPTY%]", "[]"},
+        {"%EMPTY%", "%EMPTY%"},
+    };
+    expect_rows(rows, sizeof rows / sizeof rows[0]);
+}
+
+TEST(VariableExpansion, JavaHomeIsTheFoundRuntimeOnlyWhenSpelledExactly)
+{
+    EXPECT_EQ(expand("%JAVA_HOME%\\bin"), "C:\\jre\\bin");
+    EXPECT_EQ(expand("%java_home%\\bin"), "C:\\env-jdk\\bin");
+    EXPECT_EQ(expand("%Java_Home%"), "C:\\env-jdk");
+    EXPECT_EQ(expand("[%JAVA_HOME%]", "\"C:\\q\""), "[\"C:\\q\"]") << "not trimmed";
+}
+
+TEST(VariableExpansion, JavaHomeAddsNothingWhenNoRegisteredRuntimePassed)
+{
+    EXPECT_EQ(expand("x%JAVA_HOME%y", ""), "xy");
+    EXPECT_EQ(expand("%JAVA_HOME%", ""), "%JAVA_HOME%");
+}
+
+TEST(VariableExpansion, DateAndTimeIgnoreCase)
+{
+    const Row rows[] = {
+        {"%DATE%", "20261205"},
+        {"%date%", "20261205"},
+        {"%time%", "140309"},
+        {"log-%Date%-%TIME%.txt", "log-20261205-140309.txt"},
+        {"[%DATES%]", "[]"},
+    };
+    expect_rows(rows, sizeof rows / sizeof rows[0]);
+}
+
+TEST(VariableExpansion, FailingDateCallAddsNothing)
+{
+    machine = FakeMachine{};
+    machine.date_fails = true;
+    EXPECT_EQ(expand("x%DATE%y"), "xy");
+    EXPECT_EQ(expand("%DATE%"), "%DATE%");
+    machine = FakeMachine{};
+}
+
+TEST(VariableExpansion, HeapSizesFollowTheMemoryRules)
+{
+    const struct {
+        uint64_t available;
+        uint64_t total;
+        const char* text;
+        const char* expected;
+    } rows[] = {
+        {gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
+        {gib + gib / 2, 0, "%AVAILRAM%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAM100%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAM0%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAM101%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAMx%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAM-5%", "1536m"},
+        {gib + gib / 2, 0, "%AVAILRAM50abc%", "768m"},
+        {gib + gib / 2, 0, "-Xms64m -Xmx%AVAILRAM50%", "-Xms64m -Xmx768m"},
+        {0, 8 * gib, "%TOTALRAM%", "1024m"},
+        {0, 8 * gib, "%TOTALRAM25%", "256m"},
+        {0, 2 * gib, "%TOTALRAM%", "2048m"},
+        {0, 2 * gib + 1, "%TOTALRAM%", "1024m"},
+        {100 * mib, 0, "%AVAILRAM10%", "64m"},
+        {64 * mib - 1, 0, "%AVAILRAM%", "64m"},
+        {gib, 0, "%AVAILRAM30%", "307m"},
+        {gib, 0, "%AVAILRAM1%", "64m"},
+        {0, 0, "%AVAILRAM%", "64m"},
+        {gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
+        {gib, 0, "[%availram%]", "[]"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("[") + row.text + "] available " + std::to_string(row.available) +
+                     " total " + std::to_string(row.total));
+        machine = FakeMachine{};
+        machine.available = row.available;
+        machine.total = row.total;
+        EXPECT_EQ(expand(row.text), row.expected);
+    }
+    machine = FakeMachine{};
+}
+
+TEST(VariableExpansion, AsksOnlyForTheValuesTheTextNames)
+{
+    machine = FakeMachine{};
+    expand("-Xmx512m -Dplain=yes");
+    EXPECT_EQ(machine.date_reads + machine.time_reads + machine.memory_reads +
+                  machine.environment_reads, 0);
+    expand("%DATE%/%AVAILRAM%/%JAVA_HOME%");
+    EXPECT_EQ(machine.date_reads, 1);
+    EXPECT_EQ(machine.time_reads, 0);
+    EXPECT_EQ(machine.memory_reads, 1);
+    EXPECT_EQ(machine.environment_reads, 0);
+    machine = FakeMachine{};
+}
+
+TEST(VariableExpansion, LongTextsGrowTheResultAndLeaveTheInputAlone)
+{
+    std::string text;
+    std::string expected;
+    for (int i = 0; i < 500; ++i) {
+        text += "%APPS%\\lib" + std::to_string(i) + ".jar;";
+        expected += "C:\\apps\\lib" + std::to_string(i) + ".jar;";
+    }
+    const std::string original = text;
+    EXPECT_EQ(expand(text.c_str()), expected);
+    EXPECT_EQ(text, original);
+}

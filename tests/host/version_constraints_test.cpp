@@ -1,0 +1,144 @@
+#include "jvm/version_constraints.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct ParseCase {
+    const char* text;
+    VersionOperator op;
+    int32_t value;
+};
+
+const char* operator_name(VersionOperator op)
+{
+    switch (op) {
+    case version_greater_than: return ">";
+    case version_at_least: return ">=";
+    case version_equal: return "=";
+    case version_less_than: return "<";
+    case version_at_most: return "<=";
+    }
+    return "?";
+}
+
+const ParseCase parse_cases[] = {
+    {"1.2.0", version_at_least, 1020000},
+    {"1.6", version_at_least, 1060000},
+    {"1.6.0_20", version_at_least, 1060020},
+    {"1.6.0-b12", version_at_least, 1060000},  // '-' ends the third field, 'b' an empty fourth
+    {"1.5.0.1.2", version_at_least, 1050001},  // scanning stops after four fields
+    {">=1.5", version_at_least, 1050000},
+    {"<1.7", version_less_than, 1070000},
+    {">5", version_at_least, 50000},            // two characters: no operator, fields 0 and 5
+    {"<5", version_at_least, 50000},
+    {">1.5", version_greater_than, 1050000},
+    {"<=1.6.0_45", version_at_most, 1060045},
+    {"=1.8", version_equal, 1080000},
+    {"=5", version_equal, 5000000},             // '=' counts whatever the length
+    {"=", version_equal, 0},
+    {"", version_at_least, 0},
+    {"7", version_at_least, 7000000},
+    {"1.", version_at_least, 1000000},
+    {"1..2", version_at_least, 1000200},        // an empty field between two dots is 0
+    {"a1", version_at_least, 10000},            // any non-digit separates, even first
+    {"1.6.0_20b", version_at_least, 1060020},   // the last character belongs to its field
+    {"11.0.2", version_at_least, 11000200},
+    {">>1.5", version_greater_than, 10500},     // the second '>' ends an empty first field
+    {"<=>2", version_at_most, 20000},
+    {"2147.48.36.47", version_at_least, 2147483647},
+    {"2147.48.36.48", version_at_least, -2147483647 - 1}, // wraps at 32 bits
+    {"99.99.99.100", version_at_least, 100000000},        // 99999999 + 1, fields carry
+};
+
+TEST(ParseVersionConstraint, ReadsOperatorAndFourFieldsOfEveryRow)
+{
+    for (const ParseCase& row : parse_cases) {
+        VersionConstraint got = parse_version_constraint(row.text);
+        EXPECT_EQ(got.op, row.op) << "row \"" << row.text << "\": operator "
+                                  << operator_name(got.op) << ", expected "
+                                  << operator_name(row.op);
+        EXPECT_EQ(got.value, row.value) << "row \"" << row.text << "\"";
+    }
+}
+
+TEST(ParseVersionConstraint, FieldOfMoreThan255CharactersCountsAsZero)
+{
+    std::string long_zeros(255, '0');
+    EXPECT_EQ(parse_version_constraint(("1." + long_zeros + "7.3").c_str()).value, 1000300);
+    EXPECT_EQ(parse_version_constraint(("1." + long_zeros.substr(1) + "7.3").c_str()).value,
+              1070300);
+}
+
+TEST(ParseVersionConstraint, OverlongFieldOfDigitsWrapsWithoutOverflow)
+{
+    // 4294967296 wraps to 0; 4294967297 to 1: undefined behaviour would show
+    // under the sanitizers.
+    EXPECT_EQ(parse_version_constraint("4294967297").value, 1000000);
+    EXPECT_EQ(parse_version_constraint("0.4294967296").value, 0);
+}
+
+struct SatisfiesCase {
+    const char* version;
+    const char* constraints;
+    bool accepted;
+};
+
+const SatisfiesCase satisfies_cases[] = {
+    {"1.5.0_22", "1.4;<1.6", true},
+    {"1.6.0", "1.4;<1.6", false},
+    {"1.3.1", "1.4;<1.6", false},      // the first failing entry rejects
+    {"1.6", "1.2.0", true},
+    {"1.1.8", "1.2.0", false},
+    {"0.1", "", true},                 // an empty list accepts every version
+    {"garbage", "", true},
+    {"1.6", ";;", true},               // only empty entries: nothing to fail
+    {"1.6", ";1.2;;<1.7;", true},      // runs of ';' make no empty entries
+    {"1.7", ";1.2;;<1.7;", false},
+    {"1.8", "=1.8", true},
+    {"1.8.0_1", "=1.8", false},
+    {"1.6", ">1.6", false},
+    {"1.6.0_01", ">1.6", true},
+    {"1.6", "<=1.6", true},
+    {"1.6.0_01", "<=1.6", false},
+    {"1.6", ">=1.6", true},
+    {"2147.48.36.48", "1.2", false},   // a wrapped value compares as negative
+};
+
+TEST(VersionSatisfiesAll, AcceptsExactlyTheVersionsMeetingEveryEntry)
+{
+    for (const SatisfiesCase& row : satisfies_cases)
+        EXPECT_EQ(version_satisfies_all(row.version, row.constraints), row.accepted)
+            << "version \"" << row.version << "\" against \"" << row.constraints << "\"";
+}
+
+TEST(VersionSatisfiesAll, NoListAcceptsEveryVersion)
+{
+    EXPECT_TRUE(version_satisfies_all("0.0.1", nullptr));
+}
+
+TEST(VersionSatisfiesAll, LeavesTheConfiguredListWhole)
+{
+    char constraints[] = "1.4;<1.6";
+    version_satisfies_all("1.5", constraints);
+    EXPECT_STREQ(constraints, "1.4;<1.6");
+}
+
+TEST(VersionSatisfies, ComparesAsSignedIntegersByOperator)
+{
+    EXPECT_TRUE(version_satisfies(5, {version_greater_than, 4}));
+    EXPECT_FALSE(version_satisfies(4, {version_greater_than, 4}));
+    EXPECT_TRUE(version_satisfies(4, {version_at_least, 4}));
+    EXPECT_FALSE(version_satisfies(3, {version_at_least, 4}));
+    EXPECT_TRUE(version_satisfies(4, {version_equal, 4}));
+    EXPECT_FALSE(version_satisfies(5, {version_equal, 4}));
+    EXPECT_TRUE(version_satisfies(3, {version_less_than, 4}));
+    EXPECT_FALSE(version_satisfies(4, {version_less_than, 4}));
+    EXPECT_TRUE(version_satisfies(4, {version_at_most, 4}));
+    EXPECT_FALSE(version_satisfies(5, {version_at_most, 4}));
+    EXPECT_TRUE(version_satisfies(-1, {version_less_than, 0}));
+}
+
+} // namespace

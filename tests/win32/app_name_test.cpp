@@ -1,0 +1,70 @@
+// Run as tool.main.exe: the application name and the INI file it chooses
+// beside the executable.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "launcher/config_values.h"
+#include "launcher/configuration.h"
+#include "launcher/start_values.h"
+#include "launcher/text_buffers.h"
+
+namespace {
+
+std::string executable_directory()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string directory = path;
+    return directory.substr(0, directory.rfind('\\'));
+}
+
+bool write_ini(const std::string& path, const char* jvm_options)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    fprintf(file, "[Application Configuration]\r\nJvmOptions=%s\r\n", jvm_options);
+    return fclose(file) == 0;
+}
+
+TEST(ApplicationName, KeepsEveryDotButTheExtensions)
+{
+    char* name = derive_app_name();
+    EXPECT_STREQ("tool.main", name) << "the application name of tool.main.exe";
+    free(name);
+}
+
+TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
+{
+    const std::string directory = executable_directory();
+    const std::string chosen = directory + "\\tool.main.ini", decoy = directory + "\\tool.ini";
+    ASSERT_TRUE(write_ini(chosen, "-Dchosen=tool.main")) << "cannot write " << chosen;
+    ASSERT_TRUE(write_ini(decoy, "-Dchosen=tool")) << "cannot write " << decoy;
+
+    char temp[MAX_PATH], previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    GetTempPathA(sizeof temp, temp);
+    ASSERT_TRUE(SetCurrentDirectoryA(temp));
+    ASSERT_TRUE(enter_executable_directory()) << "cannot enter the executable's directory";
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof current, current);
+    EXPECT_STRCASEEQ(directory.c_str(), current) << "not in the executable's directory";
+    EXPECT_STRCASEEQ(std::string(temp).substr(0, strlen(temp) - 1).c_str(), launch_directory)
+        << "the launch directory was not kept";
+
+    app_name = derive_app_name();
+    launcher_config.ini_file_name = expand_ini_file_name("%APPNAME%.ini", app_name);
+    launcher_config.jvm_options = copy_text("-Xms8m");
+    apply_ini_overrides();
+    EXPECT_STREQ("tool.main.ini", launcher_config.ini_file_name);
+    EXPECT_STREQ("-Dchosen=tool.main", launcher_config.jvm_options) << "not the INI file of the whole name";
+
+    SetCurrentDirectoryA(previous);
+    EXPECT_TRUE(DeleteFileA(chosen.c_str()) && DeleteFileA(decoy.c_str())) << "cannot remove the INI files";
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+#include "box_watcher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+BOOL CALLBACK collect_box(HWND window, LPARAM found_param)
+{
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char class_name[16] = "";
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (owner == GetCurrentProcessId() && IsWindowVisible(window) && strcmp(class_name, "#32770") == 0)
+        reinterpret_cast<std::vector<HWND>*>(found_param)->push_back(window);
+    return TRUE;
+}
+
+SeenBox read_box(HWND box)
+{
+    SeenBox seen;
+    static char text[20000];
+    GetWindowTextA(box, text, sizeof text);
+    seen.caption = text;
+    text[0] = '\0';
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    seen.text = text;
+    seen.owned = GetWindow(box, GW_OWNER) != nullptr;
+    seen.foreground = GetForegroundWindow() == box;
+    seen.icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 1088, STM_GETICON, 0, 0));
+    return seen;
+}
+
+} // namespace
+
+WatchedCall call_watching_boxes(const std::function<int()>& call)
+{
+    WatchedCall watched{};
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        std::vector<HWND> handled;
+        while (!done) {
+            std::vector<HWND> found;
+            EnumWindows(collect_box, reinterpret_cast<LPARAM>(&found));
+            for (HWND box : found) {
+                if (std::find(handled.begin(), handled.end(), box) != handled.end())
+                    continue;
+                watched.boxes.push_back(read_box(box));
+                handled.push_back(box);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            // A closed box's handle may come back for a later box.
+            handled.erase(std::remove_if(handled.begin(), handled.end(), [](HWND w) { return !IsWindow(w); }),
+                          handled.end());
+            Sleep(10);
+        }
+    });
+    watched.result = call();
+    watched.error = GetLastError();
+    done = true;
+    watcher.join();
+    return watched;
+}

@@ -1,0 +1,25 @@
+// Watches this process's own message boxes from a second thread while a call
+// runs on the calling thread: each box is read as a user sees it and then
+// dismissed with OK, so the call returns.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct SeenBox {
+    std::string caption;
+    std::string text;  // the static control 0xFFFF of the box
+    bool owned;        // the box has an owner window
+    bool foreground;   // the box was the foreground window when read
+    HICON icon;        // the icon of the static control 1088
+};
+
+struct WatchedCall {
+    int result;
+    DWORD error;  // the last error right after the call
+    std::vector<SeenBox> boxes;
+};
+
+WatchedCall call_watching_boxes(const std::function<int()>& call);

@@ -1,0 +1,216 @@
+// apply_ini_overrides against real INI files in a directory of the test's own,
+// made current as the executable's directory is at start-up.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "launcher/configuration.h"
+#include "launcher/text_buffers.h"
+
+namespace {
+
+// The fields an INI file can change.
+struct Overridable {
+    std::string jvm_options = "-Xms8m";
+    std::string app_options = "--configured";
+    std::string static_options = "-configured";
+    std::string stdout_file = "stdout.log";
+    std::string stderr_file = "stderr.log";
+    int stdout_mode = 0;
+    int stderr_mode = 0;
+    bool stdout_append = false;
+    bool stderr_append = false;
+    bool show_console = false;
+};
+
+void install(const Overridable& o)
+{
+    LauncherConfig& c = launcher_config;
+    c.jvm_options = copy_text(o.jvm_options.c_str());
+    c.app_options = copy_text(o.app_options.c_str());
+    c.static_options = copy_text(o.static_options.c_str());
+    c.stdout_file = copy_text(o.stdout_file.c_str());
+    c.stderr_file = copy_text(o.stderr_file.c_str());
+    c.stdout_mode = o.stdout_mode;
+    c.stderr_mode = o.stderr_mode;
+    c.stdout_append = o.stdout_append;
+    c.stderr_append = o.stderr_append;
+    c.show_console = o.show_console;
+}
+
+// Every field that differs from expected, one line each.
+std::string differences(const Overridable& expected)
+{
+    const LauncherConfig& c = launcher_config;
+    std::string out;
+    auto check = [&out](const char* field, const std::string& actual, const std::string& wanted) {
+        if (actual != wanted)
+            out += std::string("\n  ") + field + " is \"" + actual.substr(0, 60) + "\" (length " +
+                   std::to_string(actual.size()) + "), expected \"" + wanted.substr(0, 60) +
+                   "\" (length " + std::to_string(wanted.size()) + ")";
+    };
+    check("jvm_options", c.jvm_options, expected.jvm_options);
+    check("app_options", c.app_options, expected.app_options);
+    check("static_options", c.static_options, expected.static_options);
+    check("stdout_file", c.stdout_file, expected.stdout_file);
+    check("stderr_file", c.stderr_file, expected.stderr_file);
+    check("stdout_mode", std::to_string(c.stdout_mode), std::to_string(expected.stdout_mode));
+    check("stderr_mode", std::to_string(c.stderr_mode), std::to_string(expected.stderr_mode));
+    check("stdout_append", std::to_string(c.stdout_append), std::to_string(expected.stdout_append));
+    check("stderr_append", std::to_string(c.stderr_append), std::to_string(expected.stderr_append));
+    check("show_console", std::to_string(c.show_console), std::to_string(expected.show_console));
+    return out;
+}
+
+class IniOverride : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GetCurrentDirectoryA(sizeof previous_, previous_);
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
+        directory_ = std::string(temp) + "orvane-win32-ini-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(directory_.c_str(), nullptr);
+        ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str())) << "cannot enter " << directory_;
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(previous_);
+        for (const std::string& name : written_)
+            DeleteFileA((directory_ + "\\" + name).c_str());
+        EXPECT_TRUE(RemoveDirectoryA(directory_.c_str())) << "files left in " << directory_;
+    }
+    // Writes an INI file of the launcher's section; each case has a file of
+    // its own, so no profile cache can hand back an earlier one.
+    void write_ini(const std::string& name, const std::string& lines)
+    {
+        FILE* file = fopen(name.c_str(), "wb");
+        ASSERT_NE(nullptr, file) << "cannot write " << name;
+        fputs(("[Application Configuration]\r\n" + lines).c_str(), file);
+        fclose(file);
+        written_.push_back(name);
+    }
+    std::string directory_;
+
+private:
+    char previous_[MAX_PATH] = "";
+    std::vector<std::string> written_;
+};
+
+struct IniCase {
+    const char* name;
+    void (*start)(Overridable&);
+    const char* lines;
+    void (*expect)(Overridable&);
+};
+
+void as_configured(Overridable&) {}
+
+const IniCase ini_cases[] = {
+    {"JvmOptions then JvmOptionsAppend join with one blank, whatever the file order",
+     as_configured, "JvmOptionsAppend=-Dx=1\r\nJvmOptions=-Xmx256m\r\n",
+     [](Overridable& o) { o.jvm_options = "-Xmx256m -Dx=1"; }},
+    {"JvmOptionsAppend alone to empty options starts with a blank",
+     [](Overridable& o) { o.jvm_options = ""; }, "JvmOptionsAppend=-Dx=1\r\n",
+     [](Overridable& o) { o.jvm_options = " -Dx=1"; }},
+    {"JvmOptionsAppend alone adds to the configured options", as_configured, "JvmOptionsAppend=-Dx=1\r\n",
+     [](Overridable& o) { o.jvm_options = "-Xms8m -Dx=1"; }},
+    {"AppOptions and StaticOptions replace their values", as_configured,
+     "AppOptions=--fast\r\nStaticOptions=-s1 -s2\r\n",
+     [](Overridable& o) { o.app_options = "--fast", o.static_options = "-s1 -s2"; }},
+    {"StdOutFile sets the file and mode 1", as_configured, "StdOutFile=out.txt\r\n",
+     [](Overridable& o) { o.stdout_file = "out.txt", o.stdout_mode = 1; }},
+    {"StdErrFile sets the file and mode 1", as_configured, "StdErrFile=err.txt\r\n",
+     [](Overridable& o) { o.stderr_file = "err.txt", o.stderr_mode = 1; }},
+    {"ShowConsole=1 then sets both modes back to 0", [](Overridable& o) { o.stderr_mode = 2; },
+     "StdOutFile=out.txt\r\nShowConsole=1\r\n",
+     [](Overridable& o) { o.stdout_file = "out.txt", o.stdout_mode = 0, o.stderr_mode = 0, o.show_console = true; }},
+    {"ShowConsole=0 clears the flag and keeps the modes",
+     [](Overridable& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 1; }, "ShowConsole=0\r\n",
+     [](Overridable& o) { o.show_console = false; }},
+    {"ShowConsole=yes changes nothing", [](Overridable& o) { o.stdout_mode = 2, o.stderr_mode = 2; },
+     "ShowConsole=yes\r\n", as_configured},
+    {"ShowConsole=yes with the flag already set resets the modes",
+     [](Overridable& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 2; }, "ShowConsole=yes\r\n",
+     [](Overridable& o) { o.stdout_mode = 0, o.stderr_mode = 0; }},
+    {"StdOutFileAppend=true is false, only 1 is true", [](Overridable& o) { o.stdout_append = true; },
+     "StdOutFileAppend=true\r\n", [](Overridable& o) { o.stdout_append = false; }},
+    {"StdOutFileAppend=1 is true", as_configured, "StdOutFileAppend=1\r\n",
+     [](Overridable& o) { o.stdout_append = true; }},
+    {"StdErrFileAppend=yes is false", [](Overridable& o) { o.stderr_append = true; },
+     "StdErrFileAppend=yes\r\n", [](Overridable& o) { o.stderr_append = false; }},
+    {"StdErrFileAppend=1 is true", as_configured, "StdErrFileAppend=1\r\n",
+     [](Overridable& o) { o.stderr_append = true; }},
+    {"keys with empty values change nothing", as_configured,
+     "AppOptions=\r\nJvmOptions=\r\nJvmOptionsAppend=\r\nStdOutFile=\r\nShowConsole=\r\nStdOutFileAppend=\r\n",
+     as_configured},
+    {"keys of another section change nothing", as_configured, "[Other]\r\nJvmOptions=-Xmx1g\r\n", as_configured},
+    {"key names match ignoring case", as_configured, "jvmoptions=-Xmx1g\r\n",
+     [](Overridable& o) { o.jvm_options = "-Xmx1g"; }},
+};
+
+TEST_F(IniOverride, EachKeyHasItsEffect)
+{
+    int number = 0;
+    for (const IniCase& row : ini_cases) {
+        std::string name = "case" + std::to_string(++number) + ".ini";
+        write_ini(name, row.lines);
+        Overridable start, expected;
+        row.start(start);
+        install(start);
+        expected = start;
+        row.expect(expected);
+        launcher_config.ini_file_name = copy_text(name.c_str());
+        apply_ini_overrides();
+        EXPECT_EQ("", differences(expected)) << "row: " << row.name;
+    }
+}
+
+TEST_F(IniOverride, ValuesAreCutAt4095Characters)
+{
+    const size_t lengths[] = {4094, 4095, 4096, 6000};
+    for (size_t length : lengths) {
+        std::string value(length, 'v');
+        value[0] = '-';
+        std::string name = "long" + std::to_string(length) + ".ini";
+        write_ini(name, "JvmOptions=" + value + "\r\nAppOptions=" + value + "\r\n");
+        install(Overridable());
+        launcher_config.ini_file_name = copy_text(name.c_str());
+        apply_ini_overrides();
+        Overridable expected;
+        expected.jvm_options = expected.app_options = value.substr(0, 4095);
+        EXPECT_EQ("", differences(expected)) << "value of " << length << " characters";
+    }
+}
+
+TEST_F(IniOverride, UnreadableIniFileNameChangesNothing)
+{
+    write_ini("settings.ini", "JvmOptions=-Xmx1g\r\nShowConsole=1\r\n");
+    const struct {
+        const char* name;
+        std::string ini_file_name;
+    } cases[] = {
+        {"no file of that name", "absent.ini"},
+        {"empty name", ""},
+        // Joined to the current directory, an absolute name names no file.
+        {"absolute name of an existing file", directory_ + "\\settings.ini"},
+    };
+    for (const auto& row : cases) {
+        Overridable configured;
+        configured.stdout_mode = 2;
+        install(configured);
+        launcher_config.ini_file_name = copy_text(row.ini_file_name.c_str());
+        apply_ini_overrides();
+        EXPECT_EQ("", differences(configured)) << "row: " << row.name;
+    }
+    // The file itself is read when named as the launcher names it.
+    launcher_config.ini_file_name = copy_text("settings.ini");
+    apply_ini_overrides();
+    EXPECT_STREQ("-Xmx1g", launcher_config.jvm_options) << "settings.ini was not read by its plain name";
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+// The reporting operations as a user meets them: real message boxes of this
+// process, read and dismissed by a watcher thread, or none at all.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "box_watcher.h"
+#include "ui/reporting.h"
+
+namespace {
+
+class Reporting : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        service_mode = false;
+        reporting_enabled = true;
+    }
+};
+
+// The system's text for an error code, asked for as the launcher asks.
+std::string system_text(DWORD code)
+{
+    char text[4000] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text;
+}
+
+std::string first_difference(const std::string& actual, const std::string& expected)
+{
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return "lengths " + std::to_string(actual.size()) + " and " + std::to_string(expected.size()) +
+           ", first difference at " + std::to_string(at) + ": got \"" + actual.substr(at, 40) + "\", expected \"" +
+           expected.substr(at, 40) + "\"";
+}
+
+// Exactly one box with this caption, text and the icon of its kind, without
+// owner, dismissed with OK.
+::testing::AssertionResult showed_one_box(const WatchedCall& call, const std::string& caption,
+                                          const std::string& text)
+{
+    if (call.result == -1)
+        return ::testing::AssertionFailure() << "MessageBoxA failed at once with error " << call.error
+                                             << ": is there a display (xvfb-run) for Wine?";
+    if (call.boxes.size() != 1)
+        return ::testing::AssertionFailure() << call.boxes.size() << " boxes appeared, expected one";
+    const SeenBox& box = call.boxes[0];
+    if (box.caption != caption)
+        return ::testing::AssertionFailure() << "caption \"" << box.caption << "\", expected \"" << caption << "\"";
+    if (box.text != text)
+        return ::testing::AssertionFailure() << "text differs: " << first_difference(box.text, text);
+    HICON icon = LoadIconA(nullptr, caption == "Error" ? IDI_ERROR : IDI_INFORMATION);
+    if (box.icon != icon)
+        return ::testing::AssertionFailure() << "the box does not show the " << caption << " icon";
+    if (box.owned)
+        return ::testing::AssertionFailure() << "the box has an owner window";
+    if (call.result != IDOK)
+        return ::testing::AssertionFailure() << "the call returned " << call.result << " after OK, expected IDOK";
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(Reporting, NoticeShowsAnInformationBoxWithTheComposedText)
+{
+    WatchedCall call = call_watching_boxes([] { return report_notice("Service installed: %s", "MySvc"); });
+    EXPECT_TRUE(showed_one_box(call, "Information", "Service installed: MySvc"));
+}
+
+TEST_F(Reporting, ErrorShowsAnErrorBoxWithTheComposedText)
+{
+    WatchedCall call = call_watching_boxes([] { return report_error("Error locating class: %s", "a/Main"); });
+    EXPECT_TRUE(showed_one_box(call, "Error", "Error locating class: a/Main"));
+}
+
+TEST_F(Reporting, BoxIsBroughtToTheForeground)
+{
+    WatchedCall call = call_watching_boxes([] { return report_error("in front"); });
+    ASSERT_TRUE(showed_one_box(call, "Error", "in front"));
+    EXPECT_TRUE(call.boxes[0].foreground) << "the box was not the foreground window";
+}
+
+TEST_F(Reporting, ErrorWithReasonAppendsTheSystemTextOfTheLastError)
+{
+    std::string reason = system_text(ERROR_FILE_NOT_FOUND);
+    ASSERT_NE("", reason) << "the system has no text for error 2";
+    WatchedCall call = call_watching_boxes([] {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return report_error_with_reason("Error accessing file/directory: %s", "C:\\app");
+    });
+    EXPECT_TRUE(showed_one_box(call, "Error", "Error accessing file/directory: C:\\app\n\nReason: " + reason));
+}
+
+TEST_F(Reporting, SystemErrorShowsTheSystemTextAlone)
+{
+    std::string text = system_text(ERROR_ACCESS_DENIED);
+    ASSERT_NE("", text) << "the system has no text for error 5";
+    WatchedCall call = call_watching_boxes([] {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return report_system_error();
+    });
+    EXPECT_TRUE(showed_one_box(call, "Error", text));
+}
+
+TEST_F(Reporting, PercentSignsOfAnArgumentReachTheBoxUnchanged)
+{
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] { return report_error("%s", "100% done %d"); }), "Error",
+                               "100% done %d"))
+        << "report_error";
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] { return report_notice("%s", "100% done %s"); }),
+                               "Information", "100% done %s"))
+        << "report_notice";
+    std::string reason = system_text(ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] {
+                                   SetLastError(ERROR_FILE_NOT_FOUND);
+                                   return report_error_with_reason("%s", "50% %n left");
+                               }),
+                               "Error", "50% %n left\n\nReason: " + reason))
+        << "report_error_with_reason";
+}
+
+TEST_F(Reporting, DisabledReportingDropsErrorsButNotNotices)
+{
+    reporting_enabled = false;
+    const struct {
+        const char* name;
+        int (*report)();
+    } dropped[] = {
+        {"report_error", [] { return report_error("dropped %s", "error"); }},
+        {"report_error_with_reason", [] { SetLastError(2); return report_error_with_reason("dropped"); }},
+        {"report_system_error", [] { SetLastError(5); return report_system_error(); }},
+    };
+    for (const auto& row : dropped) {
+        WatchedCall call = call_watching_boxes(row.report);
+        EXPECT_EQ(0, call.result) << row.name << " did not return 0 while reporting is off";
+        EXPECT_EQ(0u, call.boxes.size()) << row.name << " showed a box while reporting is off";
+    }
+    WatchedCall notice = call_watching_boxes([] { return report_notice("still shown"); });
+    EXPECT_TRUE(showed_one_box(notice, "Information", "still shown")) << "report_notice while reporting is off";
+}
+
+TEST_F(Reporting, OverlongTextsAreCutToTheirBuffers)
+{
+    static const std::string argument(10000, 'x');
+    std::string reason = system_text(ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] { return report_error("%s", argument.c_str()); }), "Error",
+                               argument.substr(0, 8191)))
+        << "report_error";
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] { return report_notice("%s", argument.c_str()); }),
+                               "Information", argument.substr(0, 8191)))
+        << "report_notice";
+    // The caller's part of an error with reason has 4096 bytes.
+    EXPECT_TRUE(showed_one_box(call_watching_boxes([] {
+                                   SetLastError(ERROR_FILE_NOT_FOUND);
+                                   return report_error_with_reason("%s", argument.c_str());
+                               }),
+                               "Error", argument.substr(0, 4095) + "\n\nReason: " + reason))
+        << "report_error_with_reason";
+}
+
+TEST_F(Reporting, ServiceModeWritesEventsAndShowsNoWindow)
+{
+    event_source = RegisterEventSourceA(nullptr, "OrvaneWin32Tests");
+    ASSERT_NE(nullptr, event_source) << "RegisterEventSourceA failed with error " << GetLastError();
+    service_mode = true;
+    const struct {
+        const char* name;
+        int (*report)();
+    } reports[] = {
+        {"report_notice", [] { return report_notice("Service installed: %s", "MySvc"); }},
+        {"report_error", [] { return report_error("The %s service failed to start.", "MySvc"); }},
+        {"report_error_with_reason", [] { SetLastError(2); return report_error_with_reason("failed"); }},
+        {"report_system_error", [] { SetLastError(5); return report_system_error(); }},
+        {"report_error_with_details", [] { return report_error_with_details("line 1\r\nline 2", "fatal"); }},
+    };
+    for (const auto& row : reports) {
+        WatchedCall call = call_watching_boxes(row.report);
+        EXPECT_NE(0, call.result) << row.name << ": the event was not written, error " << call.error;
+        EXPECT_EQ(0u, call.boxes.size()) << row.name << " showed a window in service mode";
+    }
+    service_mode = false;
+    DeregisterEventSource(event_source);
+    event_source = nullptr;
+}
+
+} // namespace
