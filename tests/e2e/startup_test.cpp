@@ -7,57 +7,9 @@
 #include <map>
 #include <string>
 
-#include "launcher_driver.h"
-#include "scenario_launcher.h"
+#include "scenario.h"
 
 namespace {
-
-// A scenario of its own for each test: its own directory, its own launcher
-// and its own main class (hence its own instance mutex).
-class Scenario {
-public:
-    explicit Scenario(const char* name) : directory_(make_test_directory(name)), exe_(directory_ + "\\app.exe")
-    {
-        main_class_ = std::string("orvane.tests.") + name;
-        values_[1012] = scrambled(main_class_);
-    }
-    ~Scenario() { remove_test_directory(directory_); }
-
-    Scenario& set(unsigned id, const std::string& text)
-    {
-        values_[id] = text;
-        return *this;
-    }
-    // The name the launcher gives its instance mutex.
-    std::string mutex_name() const
-    {
-        std::string name = main_class_;
-        for (char& c : name)
-            if (c == '.')
-                c = '/';
-        return name;
-    }
-    // Writes the scenario's launcher and returns its path.
-    const std::string& make()
-    {
-        EXPECT_TRUE(make_scenario_launcher(exe_, values_)) << "cannot make " << exe_;
-        return exe_;
-    }
-    LaunchOutcome run(LaunchOptions options = LaunchOptions())
-    {
-        make();
-        LaunchOutcome outcome = run_launcher(exe_, options);
-        EXPECT_TRUE(outcome.started) << "cannot start " << exe_ << ", error " << GetLastError();
-        EXPECT_FALSE(outcome.timed_out) << exe_ << " did not end";
-        return outcome;
-    }
-
-private:
-    std::string directory_;
-    std::string exe_;
-    std::string main_class_;
-    std::map<unsigned, std::string> values_;
-};
 
 DWORD priority_while_reporting(int priority_value)
 {

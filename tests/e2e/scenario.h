@@ -1,0 +1,80 @@
+// A launcher configured for one end-to-end scenario, in a directory of its
+// own, with its own main class (hence its own instance mutex).
+#pragma once
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "launcher_driver.h"
+#include "scenario_launcher.h"
+#include "standin_record.h"
+
+// A scenario of its own for each test: its own directory, its own launcher
+// and its own main class (hence its own instance mutex).
+class Scenario {
+public:
+    explicit Scenario(const char* name) : directory_(make_test_directory(name)), exe_(directory_ + "\\app.exe")
+    {
+        set_main_class(std::string("orvane.tests.") + name);
+    }
+
+    // A main class of the stand-in runtime, which then serves as the JVM.
+    Scenario& use_standin(const std::string& main_class)
+    {
+        set_main_class(main_class);
+        values_[1002] = standin_jvm_path();
+        return *this;
+    }
+    Scenario& set_main_class(const std::string& main_class)
+    {
+        main_class_ = main_class;
+        values_[1012] = scrambled(main_class_);
+        return *this;
+    }
+    const std::string& directory() const { return directory_; }
+    const std::string& exe() const { return exe_; }
+    std::string record_path() const { return directory_ + "\\record.txt"; }
+    StandinRecord record() const { return read_standin_record(record_path()); }
+    ~Scenario() { remove_test_directory(directory_); }
+
+    Scenario& set(unsigned id, const std::string& text)
+    {
+        values_[id] = text;
+        return *this;
+    }
+    // The name the launcher gives its instance mutex.
+    std::string mutex_name() const
+    {
+        std::string name = main_class_;
+        for (char& c : name)
+            if (c == '.')
+                c = '/';
+        return name;
+    }
+    // Writes the scenario's launcher and returns its path.
+    const std::string& make()
+    {
+        EXPECT_TRUE(make_scenario_launcher(exe_, values_)) << "cannot make " << exe_;
+        return exe_;
+    }
+    LaunchOutcome run(LaunchOptions options = LaunchOptions())
+    {
+        make();
+        // The stand-in runtime records what the launcher asked of it here.
+        SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
+        LaunchOutcome outcome = run_launcher(exe_, options);
+        EXPECT_TRUE(outcome.started) << "cannot start " << exe_ << ", error " << GetLastError();
+        EXPECT_FALSE(outcome.timed_out) << exe_ << " did not end";
+        return outcome;
+    }
+
+private:
+    std::string directory_;
+    std::string exe_;
+    std::string main_class_;
+    std::map<unsigned, std::string> values_;
+};
+
