@@ -38,6 +38,7 @@ static char* concatenate_path(const char* first, const char* second)
     return path;
 }
 
+// A heap text: the pattern that lists everything in directory.
 static char* listing_pattern(const char* directory)
 {
     if (strcmp(directory, ".") == 0)
@@ -78,27 +79,26 @@ bool add_directory_archives(GrowString* class_path, const char* directory)
     char* pattern = listing_pattern(directory);
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(pattern, &entry);
-    free(pattern);
     if (listing == INVALID_HANDLE_VALUE) {
-        // A directory with nothing in it (a drive root has no "." either).
+        // Only a directory with nothing in it (a drive root has no "." either)
+        // gives these; the report reads the error before anything resets it.
         DWORD error = GetLastError();
-        if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND)
-            return true;
-        report_error_with_reason("Internal error RC000001");
-        return false;
+        bool empty = error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND;
+        if (!empty)
+            report_error_with_reason("Internal error RC000001");
+        free(pattern);
+        return empty;
     }
-    bool added = true;
-    while (added) {
+    bool added;
+    do
         added = add_listed_entry(class_path, directory, &entry);
-        if (added && !FindNextFileA(listing, &entry)) {
-            if (GetLastError() != ERROR_NO_MORE_FILES) {
-                report_error_with_reason("Internal error RC000002");
-                added = false;
-            }
-            break;
-        }
+    while (added && FindNextFileA(listing, &entry));
+    if (added && GetLastError() != ERROR_NO_MORE_FILES) {
+        report_error_with_reason("Internal error RC000002");
+        added = false;
     }
     FindClose(listing);
+    free(pattern);
     return added;
 }
 

@@ -33,33 +33,36 @@ bool detect_platform()
     return true;
 }
 
-// The parent of the directory holding the library (jre\bin for a library in
-// jre\bin\client), absolute. False when it would not fit.
-bool runtime_directory(const char* saved_directory, const char* library_path, char* directory)
+// The library's path made absolute against the saved directory, with "\"
+// for "/". False when it would not fit a path.
+bool absolute_library_path(const char* saved_directory, const char* library_path, char* absolute)
 {
-    bool absolute = library_path[0] == '\\' || strlen(library_path) <= 1 || library_path[1] == ':';
-    bool fits = absolute ? copy_bounded(directory, path_size, library_path)
-                         : join_path(directory, path_size, saved_directory, library_path);
+    bool is_absolute = library_path[0] == '\\' || strlen(library_path) <= 1 || library_path[1] == ':';
+    bool fits = is_absolute ? copy_bounded(absolute, path_size, library_path)
+                            : join_path(absolute, path_size, saved_directory, library_path);
     if (!fits)
         return false;
-    for (char* p = directory; *p != '\0'; ++p)
+    for (char* p = absolute; *p != '\0'; ++p)
         if (*p == '/')
             *p = '\\';
-    size_t length = strlen(directory);
-    return copy_bounded(directory + length, path_size - length, "\\..\\..\\");
+    return true;
 }
 
 using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
 
-// Loads the library with the runtime's directory current and, where the
-// system has it, as the DLL directory, so that the libraries it needs are
-// found beside it. False after a reported failure.
+// Loads the library with the parent of its directory (jre\bin for a library
+// in jre\bin\client) current and, where the system has it, as the DLL
+// directory, so that the libraries it needs are found beside it. False after
+// a reported failure.
 bool load_jvm_library(const char* saved_directory)
 {
+    // The library is loaded by its absolute path: a relative one would be
+    // taken against the runtime directory made current for the load, not
+    // against the directory in which discovery found it.
+    char library[path_size];
     char directory[path_size];
-    // A runtime directory that does not fit a path is not made current; the
-    // library is then loaded by its path alone.
-    bool have_directory = runtime_directory(saved_directory, jvm_instance.library_path, directory);
+    bool have_directory = absolute_library_path(saved_directory, jvm_instance.library_path, library) &&
+                          join_path(directory, sizeof directory, library, "..\\..\\");
     auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDllDirectoryA")));
     if (have_directory) {
@@ -67,7 +70,7 @@ bool load_jvm_library(const char* saved_directory)
         if (set_dll_directory != nullptr)
             set_dll_directory(directory);
     }
-    jvm_instance.module = LoadLibraryA(jvm_instance.library_path);
+    jvm_instance.module = LoadLibraryA(have_directory ? library : jvm_instance.library_path);
     if (jvm_instance.module == nullptr) {
         report_error(message_text(message_load_jvm), jvm_instance.library_path);
         return false;

@@ -92,8 +92,8 @@ bool find_jvm_library_below(const char* directory, char* result)
         const char* name = entry.cFileName;
         if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
             continue;
-        // Installers of old runtimes wrote the name in capitals; the result is
-        // always spelt in lower case.
+        // File names ignore case, so a JVM.DLL is the same library; the result
+        // keeps one spelling whatever the directory shows.
         if (lstrcmpiA(name, "jvm.dll") == 0) {
             if (join_path(result, path_size, directory, "jvm.dll"))
                 return true;
@@ -141,12 +141,14 @@ bool check_runtime_candidate(char* key_path, const char* version_name, char* res
         return true;
     if (preferred_jvm_subpath != nullptr)
         return take_existing_below(found_java_home, preferred_jvm_subpath, result, result_size);
-    return find_jvm_library_below(found_java_home, result);
+    char found[path_size];
+    return find_jvm_library_below(found_java_home, found) &&
+           copy_bounded(result, result_size, found);
 }
 
 bool search_registered_runtimes(char* result, size_t result_size, int first, int count)
 {
-    for (int row = first; row < first + count; ++row) {
+    for (int row = first < 0 ? 0 : first; row < first + count && row < runtime_key_count; ++row) {
         char key_path[registry_text_size];
         char version[registry_text_size];
         copy_bounded(key_path, sizeof key_path, runtime_key_table[row]);

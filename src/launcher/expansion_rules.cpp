@@ -72,7 +72,6 @@ static void append_name_value(GrowString* result, const char* name, const Expans
         bool (*read)(char*, int) = is_date ? sources->read_date : sources->read_time;
         if (!read(expansion_value, static_cast<int>(expansion_value_size - 1)))
             return;
-        expansion_value[expansion_value_size - 1] = '\0';
     } else if (strncmp(name, "AVAILRAM", 8) == 0 || strncmp(name, "TOTALRAM", 8) == 0) {
         uint64_t bytes = sources->physical_memory(name[0] == 'T');
         format_text(expansion_value, expansion_value_size, "%dm",

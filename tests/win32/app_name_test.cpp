@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "launcher/config_values.h"
@@ -42,11 +43,23 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
 {
     const std::string directory = executable_directory();
     const std::string chosen = directory + "\\tool.main.ini", decoy = directory + "\\tool.ini";
+    char temp[MAX_PATH], previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    // Whatever fails below, the files go and the directory comes back.
+    struct Restore {
+        const std::string& chosen;
+        const std::string& decoy;
+        const char* previous;
+        ~Restore()
+        {
+            SetCurrentDirectoryA(previous);
+            DeleteFileA(chosen.c_str());
+            DeleteFileA(decoy.c_str());
+        }
+    } restore{chosen, decoy, previous};
     ASSERT_TRUE(write_ini(chosen, "-Dchosen=tool.main")) << "cannot write " << chosen;
     ASSERT_TRUE(write_ini(decoy, "-Dchosen=tool")) << "cannot write " << decoy;
 
-    char temp[MAX_PATH], previous[MAX_PATH];
-    GetCurrentDirectoryA(sizeof previous, previous);
     GetTempPathA(sizeof temp, temp);
     ASSERT_TRUE(SetCurrentDirectoryA(temp));
     ASSERT_TRUE(enter_executable_directory()) << "cannot enter the executable's directory";
@@ -62,9 +75,6 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
     apply_ini_overrides();
     EXPECT_STREQ("tool.main.ini", launcher_config.ini_file_name);
     EXPECT_STREQ("-Dchosen=tool.main", launcher_config.jvm_options) << "not the INI file of the whole name";
-
-    SetCurrentDirectoryA(previous);
-    EXPECT_TRUE(DeleteFileA(chosen.c_str()) && DeleteFileA(decoy.c_str())) << "cannot remove the INI files";
 }
 
 } // namespace

@@ -63,3 +63,9 @@ WatchedCall call_watching_boxes(const std::function<int()>& call)
     watcher.join();
     return watched;
 }
+
+bool boxes_can_appear()
+{
+    WatchedCall probe = call_watching_boxes([] { return MessageBoxA(nullptr, "probe", "probe", MB_OK); });
+    return probe.result == IDOK && probe.boxes.size() == 1;
+}

@@ -124,6 +124,7 @@ TEST_F(Reporting, PercentSignsOfAnArgumentReachTheBoxUnchanged)
 
 TEST_F(Reporting, DisabledReportingDropsErrorsButNotNotices)
 {
+    ASSERT_TRUE(boxes_can_appear()) << "no message box can appear: is there a display (xvfb-run) for Wine?";
     reporting_enabled = false;
     const struct {
         const char* name;
@@ -163,6 +164,7 @@ TEST_F(Reporting, OverlongTextsAreCutToTheirBuffers)
 
 TEST_F(Reporting, ServiceModeWritesEventsAndShowsNoWindow)
 {
+    ASSERT_TRUE(boxes_can_appear()) << "no message box can appear: is there a display (xvfb-run) for Wine?";
     event_source = RegisterEventSourceA(nullptr, "OrvaneWin32Tests");
     ASSERT_NE(nullptr, event_source) << "RegisterEventSourceA failed with error " << GetLastError();
     service_mode = true;

@@ -72,7 +72,7 @@ TEST(MessageStringLoading, UnescapesAndConvertsToTheAnsiCodePage)
         {"a doubled backslash before n gives no line break", 37, "a\\\\nb"},
         {"a backslash at the end is dropped", 34, "trailing"},
         {"non-ASCII characters become their code page 1252 bytes", 35, "caf\xE9 cr\xE8me"},
-        {"<null> has no special meaning", 36, "<null>"},
+        {"<null> is an ordinary text in a message", 36, "<null>"},
         {"a display text of the neutral configuration table", 1030, "Loading\nplease wait"},
         {"absent from a block that exists", 38, ""},
         {"absent with its whole block", 200, ""},

@@ -17,10 +17,14 @@ public:
                 std::to_string(GetTickCount()) + "-" + std::to_string(++serial);
         ready_ = CreateDirectoryA(path_.c_str(), nullptr) && SetCurrentDirectoryA(path_.c_str());
     }
+    // Removes by relative names from inside, so that trees nearly as deep as
+    // MAX_PATH below the scratch directory still go.
     ~ScratchDirectory()
     {
+        if (SetCurrentDirectoryA(path_.c_str()))
+            remove_contents("");
         SetCurrentDirectoryA(previous_);
-        remove_tree(path_);
+        RemoveDirectoryA(path_.c_str());
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -28,27 +32,28 @@ public:
     bool ready() const { return ready_; }
     const std::string& path() const { return path_; }
 
-    static void remove_tree(const std::string& directory)
+private:
+    static void remove_contents(const std::string& prefix)
     {
         WIN32_FIND_DATAA entry;
-        HANDLE listing = FindFirstFileA((directory + "\\*").c_str(), &entry);
-        if (listing != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = entry.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                std::string child = directory + "\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    remove_tree(child);
-                else
-                    DeleteFileA(child.c_str());
-            } while (FindNextFileA(listing, &entry));
-            FindClose(listing);
-        }
-        RemoveDirectoryA(directory.c_str());
+        HANDLE listing = FindFirstFileA((prefix + "*").c_str(), &entry);
+        if (listing == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = prefix + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                remove_contents(child + "\\");
+                RemoveDirectoryA(child.c_str());
+            } else {
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
     }
 
-private:
     char previous_[MAX_PATH + 1] = "";
     std::string path_;
     bool ready_ = false;

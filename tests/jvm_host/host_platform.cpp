@@ -1,0 +1,476 @@
+// Linux implementations of the Win32-backed declarations that the launcher's
+// JVM-driving code needs, and the records the tests read.
+#include "host_platform.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "app/output_capture.h"
+#include "app/system_services.h"
+#include "jvm/class_path.h"
+#include "jvm/console.h"
+#include "jvm/jvm_instance.h"
+#include "launcher/configuration.h"
+#include "launcher/embedded_jars.h"
+#include "launcher/expansion_rules.h"
+#include "launcher/start_values.h"
+#include "launcher/startup.h"
+#include "launcher/text_buffers.h"
+#include "launcher/variable_expansion.h"
+#include "service/service_runtime.h"
+#include "ui/reporting.h"
+
+// ---- records ---------------------------------------------------------------
+
+static std::mutex record_lock;  // the JVM calls the hooks on its own threads
+static std::vector<Report> reports;
+static std::vector<std::string> events;
+static bool echo_records = false;
+
+static void echo(const std::string& line)
+{
+    if (!echo_records)
+        return;
+    std::string text = line + "\n";
+    ssize_t ignored = write(1, text.data(), text.size());
+    (void)ignored;
+}
+
+static void record_event(const char* name)
+{
+    std::lock_guard<std::mutex> hold(record_lock);
+    events.push_back(name);
+    echo(std::string("event: ") + name);
+}
+
+static std::string compose(const char* format, va_list args)
+{
+    char text[report_size];
+    format_bounded(text, sizeof text, format, args);
+    return text;
+}
+
+static int record_report(ReportKind kind, const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(record_lock);
+    Report report{kind, text, {}};
+    if (kind == ReportKind::fatal_with_output)
+        report.details.assign(captured_output, static_cast<size_t>(captured_length));
+    reports.push_back(report);
+    static const char* const names[] = {"notice", "error", "error_with_reason", "system_error",
+                                        "error_with_details", "fatal_with_output"};
+    echo(std::string("report ") + names[static_cast<int>(kind)] + ": " + text +
+         (report.details.empty() ? "" : " | details: " + report.details));
+    return 1;
+}
+
+// The composed report of a variadic reporting operation.
+#define RECORD_FORMATTED(kind, suffix)             \
+    va_list args;                                 \
+    va_start(args, format);                       \
+    std::string text = compose(format, args);     \
+    va_end(args);                                 \
+    return record_report(kind, text + (suffix))
+
+std::vector<Report> recorded_reports()
+{
+    std::lock_guard<std::mutex> hold(record_lock);
+    return reports;
+}
+
+std::vector<std::string> recorded_events()
+{
+    std::lock_guard<std::mutex> hold(record_lock);
+    return events;
+}
+
+void clear_layer_records()
+{
+    std::lock_guard<std::mutex> hold(record_lock);
+    reports.clear();
+    events.clear();
+}
+
+void echo_layer_records(bool on)
+{
+    echo_records = on;
+}
+
+// ---- app/system_services.h -------------------------------------------------
+
+bool current_directory(char* buffer, size_t size)
+{
+    return getcwd(buffer, size) != nullptr;
+}
+
+bool executable_path(char* buffer, size_t size)
+{
+    ssize_t length = readlink("/proc/self/exe", buffer, size);
+    if (length <= 0 || static_cast<size_t>(length) >= size)
+        return false;
+    buffer[length] = '\0';
+    return true;
+}
+
+void* load_library(const char* path)
+{
+    return dlopen(path, RTLD_NOW);
+}
+
+void* find_symbol(void* library, const char* name)
+{
+    return dlsym(library, name);
+}
+
+void free_library(void* library)
+{
+    record_event("free_library");
+    dlclose(library);
+}
+
+// The host's ANSI code page is UTF-8. Malformed text converts to nothing.
+size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
+{
+    std::vector<uint16_t> out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0) {
+        uint32_t c = *p++;
+        int more = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (more < 0)
+            return 0;
+        c &= more == 0 ? 0x7F : 0x3F >> more;
+        for (int i = 0; i < more; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80)
+                return 0;
+            c = (c << 6) | (*p & 0x3F);
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<uint16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<uint16_t>(c));
+        }
+    }
+    out.push_back(0);
+    if (units != nullptr && capacity >= out.size())
+        std::copy(out.begin(), out.end(), units);
+    return out.size();
+}
+
+const char* const appdata_folder = "/tmp/orvane-jvm-host/AppData/Roaming";
+const char* const local_appdata_folder = "/tmp/orvane-jvm-host/AppData/Local";
+const char* const personal_folder = "/tmp/orvane-jvm-host/Documents";
+std::vector<int> unavailable_folders;
+
+bool special_folder_path(int folder, char* buffer, size_t size)
+{
+    if (std::find(unavailable_folders.begin(), unavailable_folders.end(), folder) != unavailable_folders.end())
+        return false;
+    const char* path = folder == 26 ? appdata_folder : folder == 28 ? local_appdata_folder
+                     : folder == 5  ? personal_folder : nullptr;
+    return path != nullptr && copy_bounded(buffer, size, path);
+}
+
+static std::mutex capture_mutex;
+void initialize_capture_lock() {}
+void lock_capture() { capture_mutex.lock(); }
+void unlock_capture() { capture_mutex.unlock(); }
+
+void sleep_milliseconds(unsigned milliseconds)
+{
+    usleep(milliseconds * 1000u);
+}
+
+// ---- ui/reporting.h --------------------------------------------------------
+
+bool service_mode = false;
+bool reporting_enabled = true;
+void* event_source = nullptr;
+void* launcher_instance = nullptr;
+
+int route_report(bool is_error, const char* text)
+{
+    return record_report(is_error ? ReportKind::error : ReportKind::notice, text);
+}
+
+int report_notice(const char* format, ...)
+{
+    RECORD_FORMATTED(ReportKind::notice, "");
+}
+
+int report_error(const char* format, ...)
+{
+    if (!reporting_enabled)
+        return 0;
+    RECORD_FORMATTED(ReportKind::error, "");
+}
+
+int report_error_with_reason(const char* format, ...)
+{
+    if (!reporting_enabled)
+        return 0;
+    std::string reason = std::string("\n\nReason: ") + strerror(errno);
+    RECORD_FORMATTED(ReportKind::error_with_reason, reason);
+}
+
+int report_system_error()
+{
+    return record_report(ReportKind::system_error, strerror(errno));
+}
+
+int report_error_with_details(const char* details, const char* format, ...)
+{
+    RECORD_FORMATTED(ReportKind::error_with_details, std::string("\n") + details);
+}
+
+int report_fatal_error_with_output(const char* format, ...)
+{
+    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
+}
+
+// ---- launcher/configuration.h ----------------------------------------------
+
+LauncherConfig launcher_config;
+char extract_dir[path_size];
+char launch_directory[current_directory_size];
+char* app_name;
+char* run_switch;
+
+// The English templates of the executable's message table.
+static const char* const message_templates[message_count + 1] = {
+    "",
+    "An instance of this program is already running.",
+    "Error accessing file/directory: %s",
+    "Error writing to file/directory: %s",
+    "Unable to locate suitable Java Runtime (min %s) on this machine.",
+    "Unable to load JVM: %s",
+    "Unable to locate JNI interfaces in %s",
+    "Unable to create JVM instance using %s",
+    "Unable to attach thread to the JVM.",
+    "Error locating class: %s",
+    "Error locating method: %s",
+    "Error instantiating object: %s",
+    "Error assigning string argument: %s",
+    "Error invoking method: %s",
+    "Service installed: %s",
+    "Service uninstalled: %s",
+    "Service is already installed: %s",
+    "The %s service has started.",
+    "The %s service has stopped.",
+    "The %s service failed to start.",
+    "The %s service has timed out during a stop request and will be terminated.",
+    "This program can only be run as a service.",
+};
+
+const char* message_text(MessageId id)
+{
+    return id <= message_count ? message_templates[id] : "";
+}
+
+void reset_launcher_config(const char* jvm_options, const char* main_class)
+{
+    LauncherConfig& c = launcher_config;
+    char* empty = copy_text("");
+    char** texts[] = {&c.java_version_constraints, &c.jvm_path_list, &c.runtime_search_order,
+                      &c.install_switch, &c.uninstall_switch, &c.service_switch, &c.working_directory,
+                      &c.scrambled_main_class, &c.app_options, &c.ini_file_name, &c.service_name,
+                      &c.service_description, &c.service_app_options, &c.service_stop_options,
+                      &c.service_dependencies, &c.stdout_file, &c.stderr_file, &c.splash_text,
+                      &c.static_options, &c.second_instance_options, &c.missing_runtime_document,
+                      &c.missing_runtime_command};
+    c = LauncherConfig{};
+    for (char** text : texts)
+        *text = empty;
+    c.jvm_options = copy_text(jvm_options);
+    c.class_path = copy_text(ORVANE_TEST_CLASSES);
+    c.main_class = copy_text(main_class);
+    for (unsigned id = 1; id <= message_count; ++id)
+        c.message_table[id] = const_cast<char*>(message_templates[id]);
+    extract_dir[0] = '\0';
+    service_mode = false;
+    reporting_enabled = true;
+    embedded_jar_count = 0;
+    instance_mutex = nullptr;
+    service_run_ok = false;
+    service_main_finished = false;
+}
+
+// ---- the rest of the start-up and JVM-creation surroundings ---------------
+
+bool apply_working_directory(bool force)
+{
+    const LauncherConfig& c = launcher_config;
+    const char* target = !force && c.restore_launch_directory ? launch_directory : c.working_directory;
+    if (target[0] == '\0' || chdir(target) == 0)
+        return true;
+    report_error_with_reason(message_text(message_file_access), target);
+    return false;
+}
+
+static bool fixed_date(char* buffer, int capacity)
+{
+    return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131");
+}
+
+static bool fixed_time(char* buffer, int capacity)
+{
+    return copy_bounded(buffer, static_cast<size_t>(capacity), "235959");
+}
+
+static uint64_t fixed_memory(bool)
+{
+    return 4ull << 30;
+}
+
+static const char* environment(const char* name)
+{
+    return getenv(name);
+}
+
+char* expand_variables(const char* text)
+{
+    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment};
+    return expand_with_sources(text, &sources);
+}
+
+char* prepare_output_path(const char* path)
+{
+    return expand_variables(path);
+}
+
+bool build_class_path(GrowString* class_path)
+{
+    grow_string_append(class_path, launcher_config.class_path);
+    return true;
+}
+
+bool setup_console()
+{
+    record_event("setup_console");
+    return true;
+}
+
+void install_console_ctrl_handler()
+{
+    record_event("install_console_ctrl_handler");
+}
+
+bool exit_hook_is_unexpected = false;
+
+void remove_console_hook()
+{
+    record_event("remove_console_hook");
+    if (exit_hook_is_unexpected) {
+        // The exit hook is about to end the process, with status 0 perhaps.
+        const char text[] = "the JVM's exit hook ran in a process that must not end\n";
+        ssize_t ignored = write(2, text, sizeof text - 1);
+        (void)ignored;
+        _exit(97);
+    }
+}
+
+int32_t embedded_jar_count = 0;
+
+void start_jar_cleanup()
+{
+    record_event("start_jar_cleanup");
+}
+
+void* instance_mutex = nullptr;
+
+void close_instance_mutex()
+{
+    record_event("close_instance_mutex");
+    instance_mutex = nullptr;
+}
+
+bool service_run_ok = false;
+volatile bool service_main_finished = false;
+
+void wait_for_service_main()
+{
+    record_event("wait_for_service_main");
+}
+
+// ---- test helpers ----------------------------------------------------------
+
+std::string create_host_jvm()
+{
+    jvm_instance.library_path = copy_text(ORVANE_LIBJVM_PATH);
+    jvm_instance.module = load_library(jvm_instance.library_path);
+    if (jvm_instance.module == nullptr)
+        return std::string("cannot load ") + ORVANE_LIBJVM_PATH + ": " + dlerror();
+    jvm_instance.create_java_vm =
+        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
+    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
+        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
+    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr)
+        return "libjvm lacks the JNI invocation entry points";
+    if (!create_java_vm())
+        return "create_java_vm failed";
+    return "";
+}
+
+FdCapture begin_capture(int fd)
+{
+    char path[] = "/tmp/orvane-output-XXXXXX";
+    int file = mkstemp(path);
+    fflush(stdout);
+    fflush(stderr);
+    FdCapture capture{fd, dup(fd), path};
+    dup2(file, fd);
+    close(file);
+    return capture;
+}
+
+std::string end_capture(FdCapture& capture)
+{
+    fflush(stdout);
+    fflush(stderr);
+    dup2(capture.saved, capture.fd);
+    close(capture.saved);
+    std::ifstream in(capture.path);
+    std::stringstream text;
+    text << in.rdbuf();
+    unlink(capture.path.c_str());
+    return text.str();
+}
+
+std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument)
+{
+    const char* signature = argument != nullptr ? "(Ljava/lang/String;)Ljava/lang/String;" : "()Ljava/lang/String;";
+    jclass type = env->FindClass(class_name);
+    jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
+    jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
+    if (env->ExceptionCheck() || id == nullptr || (argument != nullptr && java_argument == nullptr)) {
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+        return "<failed>";
+    }
+    jobject result = argument != nullptr ? env->CallStaticObjectMethod(type, id, java_argument)
+                                         : env->CallStaticObjectMethod(type, id);
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+        return "<failed>";
+    }
+    if (result == nullptr)
+        return "<null>";
+    const char* chars = env->GetStringUTFChars(static_cast<jstring>(result), nullptr);
+    std::string text = chars != nullptr ? chars : "<failed>";
+    if (chars != nullptr)
+        env->ReleaseStringUTFChars(static_cast<jstring>(result), chars);
+    return text;
+}

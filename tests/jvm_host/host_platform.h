@@ -1,0 +1,68 @@
+// The Linux side of the launcher's platform declarations, for the tests that
+// drive HotSpot: what the launcher reports and which of its platform calls
+// ran are recorded here for the tests to read.
+#pragma once
+#include <jni.h>
+
+#include <string>
+#include <vector>
+
+enum class ReportKind { notice, error, error_with_reason, system_error, error_with_details, fatal_with_output };
+
+struct Report {
+    ReportKind kind;
+    std::string text;     // the composed message
+    std::string details;  // captured output at the time of a fatal report
+};
+
+// Every report made since the last clear_layer_records, in order.
+std::vector<Report> recorded_reports();
+// Platform calls of the launcher, by name ("close_instance_mutex", ...).
+std::vector<std::string> recorded_events();
+void clear_layer_records();
+// When set, reports and events are also written to standard output at once,
+// for a child process whose parent reads them.
+void echo_layer_records(bool on);
+
+// When set, the JVM's exit hook ends the process with status 97 instead,
+// so that an unexpected System.exit cannot pass for a clean end.
+extern bool exit_hook_is_unexpected;
+
+// The folders the special-folder lookup answers with; a folder in
+// unavailable_folders cannot be obtained.
+extern const char* const appdata_folder;
+extern const char* const local_appdata_folder;
+extern const char* const personal_folder;
+extern std::vector<int> unavailable_folders;
+
+// Puts every configuration text to "" (booleans off), the classes of the
+// tests as class path and the given options, and the hooks' state to none.
+void reset_launcher_config(const char* jvm_options, const char* main_class);
+
+// Loads libjvm, fills jvm_instance as creation does after loading, and runs
+// the launcher's create_java_vm. Empty on success, else what went wrong.
+std::string create_host_jvm();
+
+// Sends a file descriptor (1 or 2) to a file until end_capture, which
+// restores it and returns what was written.
+struct FdCapture {
+    int fd;
+    int saved;
+    std::string path;
+};
+FdCapture begin_capture(int fd);
+std::string end_capture(FdCapture& capture);
+
+// Runs fn with file descriptor 2 sent to a file; returns what was written.
+template <typename Fn>
+std::string capture_stderr(Fn fn)
+{
+    FdCapture capture = begin_capture(2);
+    fn();
+    return end_capture(capture);
+}
+
+// A static String method of a test class with one String argument (or none
+// when argument is null); "<null>" for a null result, "<failed>" when the
+// call could not be made.
+std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument);

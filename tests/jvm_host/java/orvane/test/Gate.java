@@ -1,0 +1,42 @@
+package orvane.test;
+
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
+
+// The first main call waits inside main until a second call, on another
+// thread, has run; the second call records what it was given.
+public class Gate {
+    private static final CountDownLatch entered = new CountDownLatch(1);
+    private static final CountDownLatch released = new CountDownLatch(1);
+    private static volatile String order = "";
+    private static volatile String secondArguments = "";
+    private static volatile String secondThread = "";
+
+    public static void main(String[] args) throws InterruptedException {
+        if (args.length > 0 && args[0].equals("wait")) {
+            order += "first-entered;";
+            entered.countDown();
+            boolean wasReleased = released.await(30, TimeUnit.SECONDS);
+            order += wasReleased ? "first-released;" : "first-timed-out;";
+            return;
+        }
+        if (!entered.await(30, TimeUnit.SECONDS))
+            order += "second-without-first;";
+        secondArguments = String.join(",", args);
+        secondThread = Thread.currentThread().getName();
+        order += "second-ran;";
+        released.countDown();
+    }
+
+    public static String order() {
+        return order;
+    }
+
+    public static String secondArguments() {
+        return secondArguments;
+    }
+
+    public static String secondThread() {
+        return secondThread;
+    }
+}

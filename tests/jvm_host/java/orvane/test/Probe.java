@@ -1,0 +1,33 @@
+package orvane.test;
+
+import java.util.Properties;
+
+// Records what main was given and which system properties it saw, for the
+// test to read back after main returned.
+public class Probe {
+    private static String[] arguments = new String[0];
+    private static Properties seen = new Properties();
+    private static String threadName = "";
+
+    public static void main(String[] args) {
+        arguments = args.clone();
+        seen = (Properties) System.getProperties().clone();
+        threadName = Thread.currentThread().getName();
+    }
+
+    // The arguments, each in brackets: [a][b c].
+    public static String arguments() {
+        StringBuilder text = new StringBuilder();
+        for (String argument : arguments)
+            text.append('[').append(argument).append(']');
+        return text.toString();
+    }
+
+    public static String property(String key) {
+        return seen.getProperty(key);
+    }
+
+    public static String threadName() {
+        return threadName;
+    }
+}

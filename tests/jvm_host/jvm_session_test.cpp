@@ -1,0 +1,406 @@
+// The launcher's JVM creation, JNI call layer and main invocation against
+// HotSpot. The cases share the one JVM of their process, created with the
+// launcher's own option array; -Xcheck:jni makes HotSpot judge every JNI call
+// the launcher makes, and its complaints arrive through the vfprintf hook.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/jni_calls.h"
+#include "app/main_invocation.h"
+#include "app/output_capture.h"
+#include "app/shutdown.h"
+#include "host_platform.h"
+#include "jvm/jvm_instance.h"
+#include "launcher/configuration.h"
+#include "launcher/text_buffers.h"
+#include "ui/reporting.h"
+
+namespace {
+
+// -Xlog:gc makes HotSpot print one line while it starts, after it has read
+// the hook options.
+const char session_options[] =
+    "-Xmx64m -Dorvane.test=yes -Dorvane.home=%JAVA_HOME% -Djava.security.manager=allow -Xcheck:jni -Xlog:gc";
+
+std::string creation_failure = "not attempted";
+std::string options_after_creation;
+std::string captured_at_creation;  // the launcher's capture
+std::string console_at_creation;   // file descriptors 1 and 2
+
+const char describe_prefix[] = "Exception in thread \"main\" ";
+
+class JvmSession : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (creation_failure != "not attempted")
+            return;
+        reset_launcher_config(session_options, "orvane/test/Probe");
+        exit_hook_is_unexpected = true;
+        FdCapture out = begin_capture(1);
+        FdCapture err = begin_capture(2);
+        creation_failure = create_host_jvm();
+        console_at_creation = end_capture(err);
+        console_at_creation += end_capture(out);
+        options_after_creation = launcher_config.jvm_options;
+        captured_at_creation.assign(captured_output, static_cast<size_t>(captured_length));
+    }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(creation_failure, "") << "the JVM of this process could not be created";
+        env = jvm_instance.env;
+        reset_launcher_config("", "orvane/test/Probe");
+        clear_layer_records();
+        unavailable_folders.clear();
+        captured_length = 0;
+        captured_output[0] = '\0';
+        // Each case gets the local-reference room a fresh thread has.
+        ASSERT_EQ(env->PushLocalFrame(32), JNI_OK);
+        for (const char* key : {"orvane.extract.path", "orvane.service.name", "orvane.service.description",
+                                "orvane.service.starttype", "orvane.csidl.local.appdata"})
+            call_static_string(env, "java/lang/System", "clearProperty", key);
+    }
+
+    void TearDown() override
+    {
+        if (env == nullptr)
+            return;
+        env->PopLocalFrame(nullptr);
+        // HotSpot's JNI checker found nothing to complain about.
+        EXPECT_FALSE(contains(captured(), "WARNING")) << captured();
+    }
+
+    static std::string captured()
+    {
+        return std::string(captured_output, static_cast<size_t>(captured_length));
+    }
+
+    static bool contains(const std::string& text, const std::string& part)
+    {
+        return text.find(part) != std::string::npos;
+    }
+
+    // Runs main of launcher_config.main_class with these arguments; Java's
+    // standard error during the call goes to *err when given.
+    bool run_main(std::vector<std::string> args, std::string* err = nullptr)
+    {
+        ArgVector vector{static_cast<int32_t>(args.size()), nullptr};
+        vector.items = static_cast<char**>(calloc(args.size() + 1, sizeof(char*)));
+        for (size_t i = 0; i < args.size(); ++i)
+            vector.items[i] = copy_text(args[i].c_str());
+        bool returned = false;
+        std::string written = capture_stderr([&] { returned = run_main_class(MainInvocation{vector, false}); });
+        if (err != nullptr)
+            *err = written;
+        return returned;
+    }
+
+    std::string property(const char* key)
+    {
+        return call_static_string(env, "java/lang/System", "getProperty", key);
+    }
+
+    std::string probe(const char* method, const char* argument = nullptr)
+    {
+        return call_static_string(env, "orvane/test/Probe", method, argument);
+    }
+
+    std::string only_report(ReportKind kind)
+    {
+        std::vector<Report> reports = recorded_reports();
+        EXPECT_EQ(reports.size(), 1u);
+        if (reports.empty())
+            return "<no report>";
+        EXPECT_EQ(static_cast<int>(reports[0].kind), static_cast<int>(kind)) << reports[0].text;
+        return reports[0].text;
+    }
+
+    void expect_no_pending_exception_and_a_working_next_call()
+    {
+        EXPECT_FALSE(env->ExceptionCheck()) << "an exception is still pending";
+        EXPECT_TRUE(set_system_property(env, "orvane.after.failure", "works"));
+        EXPECT_EQ(property("orvane.after.failure"), "works");
+    }
+
+    JNIEnv* env = nullptr;
+};
+
+} // namespace
+
+// ---- creation --------------------------------------------------------------
+
+TEST_F(JvmSession, CreationPassesConfiguredOptionsAndTheQuotedClassPath)
+{
+    EXPECT_EQ(options_after_creation, std::string("-Xmx64m -Dorvane.test=yes -Dorvane.home=") + ORVANE_JDK_HOME +
+                                          " -Djava.security.manager=allow -Xcheck:jni -Xlog:gc \"-Djava.class.path=" +
+                                          ORVANE_TEST_CLASSES + "\"");
+    EXPECT_EQ(property("orvane.test"), "yes");
+    EXPECT_EQ(property("orvane.home"), ORVANE_JDK_HOME);
+    EXPECT_EQ(property("java.class.path"), ORVANE_TEST_CLASSES);
+    jclass runtime = env->FindClass("java/lang/Runtime");
+    jmethodID get_runtime = env->GetStaticMethodID(runtime, "getRuntime", "()Ljava/lang/Runtime;");
+    jobject current = env->CallStaticObjectMethod(runtime, get_runtime);
+    ASSERT_FALSE(env->ExceptionCheck());
+    jlong max_memory = env->CallLongMethod(current, env->GetMethodID(runtime, "maxMemory", "()J"));
+    ASSERT_FALSE(env->ExceptionCheck());
+    EXPECT_LE(max_memory, 64LL << 20) << "-Xmx64m did not reach the JVM";
+}
+
+TEST_F(JvmSession, JvmOutputGoesThroughTheVfprintfHookIntoTheCaptureWithCrLf)
+{
+    EXPECT_EQ(console_at_creation, "") << "HotSpot wrote to the console while it started";
+    EXPECT_EQ(captured_at_creation.substr(0, 1), "[") << captured_at_creation;
+    EXPECT_TRUE(contains(captured_at_creation, "][info][gc] Using G1\r\n")) << captured_at_creation;
+    EXPECT_EQ(captured_at_creation.find('\n'), captured_at_creation.find("\r\n") + 1) << "a line feed alone";
+}
+
+TEST_F(JvmSession, ExceptionDescribeNamesTheThreadThroughTheHookAndPrintsTheTraceOnStandardError)
+{
+    // The hook receives HotSpot's format and arguments: the thread name is
+    // filled in. The trace itself is Java's System.err output.
+    jclass type = env->FindClass("java/lang/IllegalArgumentException");
+    ASSERT_NE(type, nullptr);
+    ASSERT_EQ(env->ThrowNew(type, "described"), 0);
+    bool was_pending = false;
+    std::string err = capture_stderr([&] { was_pending = check_java_exception(env); });
+    EXPECT_TRUE(was_pending);
+    EXPECT_EQ(captured(), describe_prefix);
+    EXPECT_EQ(err, "java.lang.IllegalArgumentException: described\n");
+    EXPECT_FALSE(env->ExceptionCheck());
+    EXPECT_FALSE(check_java_exception(env)) << "nothing pending now";
+}
+
+// ---- the JNI call layer ----------------------------------------------------
+
+TEST_F(JvmSession, SetSystemPropertyOverwritesAnExistingValue)
+{
+    EXPECT_TRUE(set_system_property(env, "orvane.test", "overwritten"));
+    EXPECT_EQ(property("orvane.test"), "overwritten");
+    EXPECT_TRUE(recorded_reports().empty());
+    set_system_property(env, "orvane.test", "yes");
+}
+
+TEST_F(JvmSession, SetSystemPropertyRefusedBySecurityManagerIsMessage13AndCleared)
+{
+    ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
+    bool set = true;
+    std::string err = capture_stderr([&] { set = set_system_property(env, "orvane.denied", "x"); });
+    EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
+    EXPECT_FALSE(set);
+    EXPECT_EQ(only_report(ReportKind::error), "Error invoking method: setProperty");
+    EXPECT_TRUE(contains(err, "java.lang.SecurityException: orvane.denied is read-only\n\tat ")) << err;
+    EXPECT_EQ(captured(), describe_prefix);
+    expect_no_pending_exception_and_a_working_next_call();
+}
+
+TEST_F(JvmSession, ToJavaStringMakesOneUnitPerCharacterAndEmptyTextLengthZero)
+{
+    jstring empty = to_java_string(env, "");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(env->GetStringLength(empty), 0);
+    jstring text = to_java_string(env, "gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC");  // "grüße 日本"
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(env->GetStringLength(text), 8);
+    const jchar* units = env->GetStringChars(text, nullptr);
+    EXPECT_EQ(units[2], 0x00FC);
+    EXPECT_EQ(units[7], 0x672C);
+    env->ReleaseStringChars(text, units);
+}
+
+// ---- system properties of the invocation -----------------------------------
+
+TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
+{
+    char start[current_directory_size];
+    ASSERT_NE(getcwd(start, sizeof start), nullptr);
+    std::string work = "/tmp/orvane-jvm-host-work-" + std::to_string(getpid());
+    mkdir(work.c_str(), 0700);
+    launcher_config.working_directory = copy_text(work.c_str());
+    launcher_config.show_console = true;
+    copy_bounded(extract_dir, sizeof extract_dir, "/tmp/orvane extract");
+    ASSERT_TRUE(set_system_property(env, "orvane.exe.path", "stale"));
+
+    bool returned = run_main({});
+    ASSERT_EQ(chdir(start), 0);
+    ASSERT_TRUE(returned);
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    EXPECT_EQ(probe("property", "user.dir"), work) << "user.dir was not overwritten";
+    EXPECT_EQ(probe("property", "orvane.exe.path"), exe);
+    EXPECT_EQ(probe("property", "orvane.csidl.appdata"), appdata_folder);
+    EXPECT_EQ(probe("property", "orvane.csidl.local.appdata"), local_appdata_folder);
+    EXPECT_EQ(probe("property", "orvane.csidl.personal"), personal_folder);
+    EXPECT_EQ(probe("property", "orvane.extract.path"), "/tmp/orvane extract");
+    EXPECT_EQ(probe("property", "orvane.appini.showconsole"), "true");
+    EXPECT_EQ(probe("property", "orvane.service.name"), "<null>");
+    EXPECT_EQ(probe("property", "orvane.service.description"), "<null>");
+    EXPECT_EQ(probe("property", "orvane.service.starttype"), "<null>");
+    EXPECT_EQ(probe("threadName"), "main");
+    EXPECT_TRUE(recorded_reports().empty());
+}
+
+TEST_F(JvmSession, LaunchPropertiesSkipAnUnavailableFolderAndAnEmptyExtractDirectory)
+{
+    unavailable_folders = {28};
+    ASSERT_TRUE(run_main({}));
+    EXPECT_EQ(probe("property", "orvane.csidl.appdata"), appdata_folder);
+    EXPECT_EQ(probe("property", "orvane.csidl.local.appdata"), "<null>");
+    EXPECT_EQ(probe("property", "orvane.csidl.personal"), personal_folder);
+    EXPECT_EQ(probe("property", "orvane.extract.path"), "<null>");
+    EXPECT_EQ(probe("property", "orvane.appini.showconsole"), "false");
+    EXPECT_TRUE(recorded_reports().empty());
+}
+
+TEST_F(JvmSession, ServiceModeAddsServiceNameDescriptionAndStartType)
+{
+    service_mode = true;
+    launcher_config.service_name = copy_text("OrvaneTest");
+    launcher_config.service_description = copy_text("Runs the tests \xE2\x80\x93 quietly");
+    for (bool manual : {true, false}) {
+        launcher_config.service_manual_start = manual;
+        ASSERT_TRUE(run_main({}));
+        EXPECT_EQ(probe("property", "orvane.service.name"), "OrvaneTest");
+        EXPECT_EQ(probe("property", "orvane.service.description"), "Runs the tests \xE2\x80\x93 quietly");
+        EXPECT_EQ(probe("property", "orvane.service.starttype"), manual ? "0" : "1");
+    }
+    std::vector<std::string> events = recorded_events();
+    EXPECT_NE(std::find(events.begin(), events.end(), "install_console_ctrl_handler"), events.end());
+    EXPECT_TRUE(recorded_reports().empty());
+}
+
+// ---- the argument array ----------------------------------------------------
+
+TEST_F(JvmSession, MainGetsExpandedStaticOptionsThenTheArgumentsAsTyped)
+{
+    setenv("ORVANE_TEST_VALUE", "expanded", 1);
+    launcher_config.static_options = copy_text("--static \"two words\" %ORVANE_TEST_VALUE%");
+    launcher_config.app_options = copy_text("unused");
+    ASSERT_TRUE(run_main({"plain", "gr\xC3\xBC\xC3\x9F" "e", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                          "%ORVANE_TEST_VALUE%", "", "a b"}));
+    EXPECT_EQ(probe("arguments"), "[--static][two words][expanded][plain][gr\xC3\xBC\xC3\x9F" "e]"
+                                  "[\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E][%ORVANE_TEST_VALUE%][][a b]");
+}
+
+TEST_F(JvmSession, MainWithoutArgumentsGetsTheExpandedApplicationOptions)
+{
+    setenv("ORVANE_TEST_VALUE", "expanded", 1);
+    launcher_config.app_options = copy_text("first %ORVANE_TEST_VALUE%");
+    ASSERT_TRUE(run_main({}));
+    EXPECT_EQ(probe("arguments"), "[first][expanded]");
+    launcher_config.app_options = copy_text("");
+    ASSERT_TRUE(run_main({}));
+    EXPECT_EQ(probe("arguments"), "");
+}
+
+// ---- failures of the main class --------------------------------------------
+
+TEST_F(JvmSession, MissingMainClassIsMessage9WithTheSlashNameAndItsTrace)
+{
+    launcher_config.main_class = copy_text("orvane/test/NoSuchClass");
+    std::string err;
+    EXPECT_FALSE(run_main({}, &err));
+    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error locating class: orvane/test/NoSuchClass");
+    EXPECT_TRUE(contains(err, "java.lang.NoClassDefFoundError: orvane/test/NoSuchClass\n")) << err;
+    EXPECT_TRUE(contains(err, "Caused by: java.lang.ClassNotFoundException: orvane.test.NoSuchClass\n")) << err;
+    EXPECT_EQ(captured(), describe_prefix);
+    expect_no_pending_exception_and_a_working_next_call();
+}
+
+TEST_F(JvmSession, ClassWithoutStaticMainIsMessage10AndItsTrace)
+{
+    launcher_config.main_class = copy_text("orvane/test/NoMain");
+    std::string err;
+    EXPECT_FALSE(run_main({}, &err));
+    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error locating method: main(java/lang/String[])");
+    EXPECT_EQ(err, "java.lang.NoSuchMethodError: static Lorvane/test/NoMain;.main([Ljava/lang/String;)V\n");
+    EXPECT_EQ(captured(), describe_prefix);
+    expect_no_pending_exception_and_a_working_next_call();
+}
+
+TEST_F(JvmSession, MainThrowingIsMessage13WithItsStackTraceOnStandardError)
+{
+    launcher_config.main_class = copy_text("orvane/test/Thrower");
+    std::string err;
+    EXPECT_FALSE(run_main({}, &err));
+    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error invoking method: main(java/lang/String[])");
+    EXPECT_TRUE(contains(err, "java.lang.IllegalStateException: thrown by main\n"
+                              "\tat orvane.test.Thrower.main(Thrower.java:5)\n")) << err;
+    EXPECT_EQ(captured(), describe_prefix);
+    expect_no_pending_exception_and_a_working_next_call();
+}
+
+// ---- a second main call ----------------------------------------------------
+
+TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryWaits)
+{
+    launcher_config.main_class = copy_text("orvane/test/Gate");
+    bool secondary_returned = false;
+    jint state_after = JNI_OK;
+    std::thread second([&] {
+        char* args[] = {copy_text("stop"), copy_text("now")};
+        secondary_returned = run_main_class(MainInvocation{{2, args}, true});
+        JNIEnv* own = nullptr;
+        state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+    });
+    bool primary_returned = run_main({"wait"});
+    second.join();
+    EXPECT_TRUE(primary_returned);
+    EXPECT_TRUE(secondary_returned);
+    EXPECT_EQ(state_after, JNI_EDETACHED) << "the secondary invocation left its thread attached";
+    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "order", nullptr), "first-entered;second-ran;first-released;");
+    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "secondArguments", nullptr), "stop,now");
+    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "secondThread", nullptr), "Orvane thread");
+    EXPECT_TRUE(recorded_reports().empty());
+}
+
+TEST_F(JvmSession, SecondaryInvocationFailureIsDescribedOnItsOwnThreadAndDetaches)
+{
+    launcher_config.main_class = copy_text("orvane/test/Thrower");
+    bool returned = true;
+    jint state_after = JNI_OK;
+    std::string err = capture_stderr([&] {
+        std::thread second([&] {
+            returned = run_main_class(MainInvocation{{0, nullptr}, true});
+            JNIEnv* own = nullptr;
+            state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+        });
+        second.join();
+    });
+    EXPECT_FALSE(returned);
+    EXPECT_EQ(state_after, JNI_EDETACHED);
+    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error invoking method: main(java/lang/String[])");
+    EXPECT_EQ(captured(), "Exception in thread \"Orvane thread\" ");
+    EXPECT_TRUE(contains(err, "java.lang.IllegalStateException: thrown by main\n")) << err;
+}
+
+// ---- the stopper -----------------------------------------------------------
+
+TEST_F(JvmSession, StopperRefusedBySecurityManagerIsMessage13AndDetaches)
+{
+    ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
+    bool stopped = true;
+    jint state_after = JNI_OK;
+    std::string err = capture_stderr([&] {
+        std::thread stopper([&] {
+            stopped = request_java_exit();
+            JNIEnv* own = nullptr;
+            state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+        });
+        stopper.join();
+    });
+    EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(state_after, JNI_EDETACHED);
+    EXPECT_EQ(only_report(ReportKind::error), "Error invoking method: exit(int)");
+    EXPECT_EQ(captured(), "Exception in thread \"Orvane stopper thread\" ");
+    EXPECT_TRUE(contains(err, "java.lang.SecurityException: exit refused\n")) << err;
+}

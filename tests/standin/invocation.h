@@ -1,0 +1,16 @@
+// The hooks a launcher hands the JVM at creation.
+#pragma once
+#include <jni.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+// The functions given as the options "vfprintf", "abort" and "exit", each
+// null when its option was not given. Written by JNI_CreateJavaVM before it
+// succeeds, only read afterwards.
+struct VmHooks {
+    jint(JNICALL* vfprintf_hook)(FILE* stream, const char* format, va_list arguments);
+    void(JNICALL* abort_hook)(void);
+    void(JNICALL* exit_hook)(jint status);
+};
+extern VmHooks vm_hooks;

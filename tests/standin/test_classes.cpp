@@ -1,0 +1,143 @@
+// The main classes the test suite starts, written in C++ inside the
+// stand-in. Each is public static void main(String[]).
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "invocation.h"
+#include "java_methods.h"
+#include "record.h"
+#include "threads.h"
+
+// The arguments of a main call as texts; a null element reads "null".
+static std::vector<std::wstring> main_arguments(const jvalue* args)
+{
+    std::vector<std::wstring> texts;
+    Object* array = reinterpret_cast<Object*>(args[0].l);
+    if (array != nullptr)
+        for (Object* element : array->elements)
+            texts.push_back(element != nullptr ? element->text : L"null");
+    return texts;
+}
+
+// The argument as a number, as C's atoi reads it, or the fallback when there is none.
+static int number_argument(const std::vector<std::wstring>& arguments, int fallback)
+{
+    return arguments.empty() ? fallback : atoi(narrow(arguments[0]).c_str());
+}
+
+// orvane.demo.Hello, the demo the launcher ships with.
+void hello_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    std::vector<std::wstring> arguments = main_arguments(args);
+    Object* out = system_stream(false);
+    print_line(out, L"Hello from orvane.demo.Hello");
+    for (size_t i = 0; i < arguments.size(); ++i)
+        print_line(out, L"argument " + std::to_wstring(i) + L": " + arguments[i]);
+}
+
+// orvane.standin.Print: the arguments, then the properties a launcher sets.
+void print_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    static const wchar_t* const keys[] = {
+        L"user.dir", L"orvane.exe.path", L"orvane.csidl.appdata", L"orvane.csidl.local.appdata",
+        L"orvane.csidl.personal", L"orvane.extract.path", L"orvane.appini.showconsole", L"orvane.service.name",
+        L"orvane.service.description", L"orvane.service.starttype", L"java.class.path"};
+    std::vector<std::wstring> arguments = main_arguments(args);
+    Object* out = system_stream(false);
+    for (size_t i = 0; i < arguments.size(); ++i)
+        print_line(out, L"arg[" + std::to_wstring(i) + L"]=" + arguments[i]);
+    for (const wchar_t* key : keys) {
+        std::wstring value;
+        if (get_system_property(key, &value))
+            print_line(out, std::wstring(key) + L"=" + value);
+        else
+            print_line(out, std::wstring(key) + L" is not set");
+    }
+}
+
+// orvane.standin.Throw: an exception out of main.
+void throw_main(JavaThread* thread, const jvalue*, jvalue*)
+{
+    throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
+}
+
+// orvane.standin.Exit: System.exit with the first argument, 3 without one.
+void exit_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    exit_java(number_argument(main_arguments(args), 3));
+}
+
+// Set by a main call of orvane.standin.Wait with the argument "stop"; lives as long as the DLL.
+static HANDLE wait_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+static const DWORD wait_limit_ms = 60000;
+
+// orvane.standin.Wait: blocks until another main call of the class passes
+// "stop", as a service's stop arguments do, or until the limit has passed.
+void wait_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    std::vector<std::wstring> arguments = main_arguments(args);
+    if (arguments.size() == 1 && arguments[0] == L"stop") {
+        SetEvent(wait_stop_event);
+        return;
+    }
+    WaitForSingleObject(wait_stop_event, wait_limit_ms);
+    record_event("wait ended");
+}
+
+struct LingerWork {
+    JavaThread* thread;
+    DWORD sleep_ms;
+    HMODULE module;   // a reference on this DLL, held while the thread runs
+};
+
+// The thread orvane.standin.Linger starts. It holds its own reference on
+// the DLL, so that a launcher that unloads the JVM after DestroyJavaVM
+// returned does not unmap the code this thread is still leaving.
+static DWORD WINAPI linger_thread(void* parameter)
+{
+    LingerWork* work = static_cast<LingerWork*>(parameter);
+    make_current_thread(work->thread);
+    Sleep(work->sleep_ms);
+    record_event("linger done");
+    end_java_thread(work->thread);
+    HMODULE module = work->module;
+    delete work;
+    FreeLibraryAndExitThread(module, 0);
+}
+
+// orvane.standin.Linger: starts a non-daemon Java thread that sleeps for
+// the first argument's milliseconds (1000 without one); main returns at once.
+void linger_main(JavaThread* thread, const jvalue* args, jvalue*)
+{
+    LingerWork* work = new LingerWork();
+    work->sleep_ms = static_cast<DWORD>(number_argument(main_arguments(args), 1000));
+    work->thread = register_java_thread(std::string(), false, false);
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&linger_thread),
+                       &work->module);
+    HANDLE started = CreateThread(nullptr, 0, linger_thread, work, 0, nullptr);
+    if (started == nullptr) {
+        end_java_thread(work->thread);
+        FreeLibrary(work->module);
+        delete work;
+        throw_java(thread, "java/lang/OutOfMemoryError", L"unable to create native thread");
+        return;
+    }
+    CloseHandle(started);
+}
+
+// orvane.standin.Abort: what a fatal error inside the JVM does.
+void abort_main(JavaThread*, const jvalue*, jvalue*)
+{
+    record_event("abort");
+    if (vm_hooks.abort_hook != nullptr)
+        vm_hooks.abort_hook();
+    abort();
+}
+
+// orvane.standin.Stderr: one line on each standard stream.
+void stderr_main(JavaThread*, const jvalue*, jvalue*)
+{
+    print_line(system_stream(true), L"to stderr");
+    print_line(system_stream(false), L"to stdout");
+}

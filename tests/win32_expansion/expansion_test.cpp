@@ -1,0 +1,139 @@
+#include "launcher/variable_expansion.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "jvm/runtime_discovery.h"
+#include "launcher/path_checks.h"
+#include "launcher/text_buffers.h"
+#include "scratch_directory.h"
+
+namespace {
+
+std::string expand(const char* text)
+{
+    char* expanded = expand_variables(text);
+    std::string result = expanded;
+    free(expanded);
+    return result;
+}
+
+// getenv reads the C runtime's copy of the environment, which _putenv keeps
+// in step with the process's own block (an empty value removes the name).
+void put_variable(const char* name, const char* value)
+{
+    std::string assignment = std::string(name) + "=" + value;
+    ASSERT_EQ(_putenv(assignment.c_str()), 0) << assignment;
+}
+
+std::string local_date_and_time()
+{
+    char date[256] = "";
+    char time[256] = "";
+    GetDateFormatA(GetThreadLocale(), 0, nullptr, "yyyyMMdd", date, 255);
+    GetTimeFormatA(GetThreadLocale(), 0, nullptr, "HHmmss", time, 255);
+    return std::string(date) + "-" + time;
+}
+
+// The heap rules written out once more, independently of the launcher's code.
+std::string heap_size(uint64_t bytes, int percentage)
+{
+    if (bytes > 0x80000000ull)
+        bytes = 0x40000000ull;
+    long long megabytes = static_cast<long long>(bytes * percentage / 100 / (1024 * 1024));
+    return std::to_string(megabytes < 64 ? 64 : megabytes) + "m";
+}
+
+std::string heap_sizes_now()
+{
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    EXPECT_TRUE(GlobalMemoryStatusEx(&status)) << "error " << GetLastError();
+    return heap_size(status.ullAvailPhys, 50) + "|" + heap_size(status.ullAvailPhys, 100) + "|" +
+           heap_size(status.ullTotalPhys, 25) + "|" + heap_size(status.ullTotalPhys, 100);
+}
+
+} // namespace
+
+TEST(Expansion, EnvironmentValueIsInsertedWithoutItsQuotes)
+{
+    put_variable("ORVANE_APP_DIR", "\"C:\\Program Files\\App\"");
+    EXPECT_EQ(expand("%ORVANE_APP_DIR%\\lib"), "C:\\Program Files\\App\\lib");
+    EXPECT_EQ(expand("%orvane_app_dir%\\lib"), "C:\\Program Files\\App\\lib") << "case of the name";
+    put_variable("ORVANE_APP_DIR", "");
+    EXPECT_EQ(expand("%ORVANE_APP_DIR%"), "%ORVANE_APP_DIR%");
+}
+
+TEST(Expansion, VariableSetOnlyInTheProcessBlockIsNotSeen)
+{
+    ASSERT_TRUE(SetEnvironmentVariableA("ORVANE_BLOCK_ONLY", "block"));
+    EXPECT_EQ(expand("[%ORVANE_BLOCK_ONLY%]"), "[]");
+    SetEnvironmentVariableA("ORVANE_BLOCK_ONLY", nullptr);
+}
+
+TEST(Expansion, UndefinedNamesAndPercentPairsAddNothing)
+{
+    EXPECT_EQ(expand("x%ORVANE_UNDEFINED%y"), "xy");
+    EXPECT_EQ(expand("%ORVANE_UNDEFINED%"), "%ORVANE_UNDEFINED%");
+    EXPECT_EQ(expand("50%%"), "50") << "the empty name is not in the environment";
+}
+
+TEST(Expansion, JavaHomeIsTheFoundRuntimeNotTheEnvironment)
+{
+    put_variable("JAVA_HOME", "C:\\env-jdk");
+    found_java_home[0] = '\0';
+    EXPECT_EQ(expand("x%JAVA_HOME%y"), "xy");
+    ASSERT_TRUE(copy_bounded(found_java_home, path_size, "C:\\jre8"));
+    EXPECT_EQ(expand("%JAVA_HOME%\\bin"), "C:\\jre8\\bin");
+    EXPECT_EQ(expand("%java_home%\\bin"), "C:\\env-jdk\\bin");
+    found_java_home[0] = '\0';
+    put_variable("JAVA_HOME", "");
+}
+
+TEST(Expansion, DateAndTimeAreThoseOfTheThreadLocaleNow)
+{
+    std::string before = local_date_and_time();
+    std::string expanded = expand("%DATE%-%time%");
+    std::string after = local_date_and_time();
+    ASSERT_EQ(before.size(), 15u) << before;
+    EXPECT_TRUE(expanded == before || expanded == after)
+        << "expanded " << expanded << ", before " << before << ", after " << after;
+}
+
+TEST(Expansion, HeapSizesFollowThePhysicalMemoryStatus)
+{
+    std::string before = heap_sizes_now();
+    std::string expanded = expand("%AVAILRAM50%|%AVAILRAM%|%TOTALRAM25%|%TOTALRAM101%");
+    std::string after = heap_sizes_now();
+    EXPECT_TRUE(expanded == before || expanded == after)
+        << "expanded " << expanded << ", before " << before << ", after " << after;
+}
+
+TEST(Expansion, PreparedOutputPathHasEveryDirectoryButTheFile)
+{
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.ready()) << scratch.path();
+    char* prepared = prepare_output_path("logs\\app\\out.log");
+    EXPECT_STREQ(prepared, "logs\\app\\out.log");
+    free(prepared);
+    EXPECT_EQ(path_is_directory("logs"), 1);
+    EXPECT_EQ(path_is_directory("logs\\app"), 1);
+    EXPECT_EQ(GetFileAttributesA("logs\\app\\out.log"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Expansion, PreparedOutputPathIsExpandedBeforeItsDirectoriesAreMade)
+{
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.ready()) << scratch.path();
+    put_variable("ORVANE_LOG_ROOT", "\"var\"");
+    char* prepared = prepare_output_path("%ORVANE_LOG_ROOT%\\log\\err.log");
+    EXPECT_STREQ(prepared, "var\\log\\err.log");
+    free(prepared);
+    EXPECT_EQ(path_is_directory("var\\log"), 1);
+    EXPECT_EQ(GetFileAttributesA("%ORVANE_LOG_ROOT%"), INVALID_FILE_ATTRIBUTES);
+    put_variable("ORVANE_LOG_ROOT", "");
+}
