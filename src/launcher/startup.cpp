@@ -160,6 +160,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     c.message_table[message_file_access] = load_message_string(message_file_access);
     char* mode_text = load_config_string(config_extract_dir_mode);
     int mode = config_integer(mode_text);
+    c.extract_dir_mode = mode;
     free(mode_text);
     compose_extract_dir(mode, stored_main_class);
 
