@@ -63,7 +63,7 @@ protected:
         unavailable_folders.clear();
         captured_length = 0;
         captured_output[0] = '\0';
-        // Each case gets the local-reference room a fresh thread has.
+        // A case's local references go with it, as an attached thread's do.
         ASSERT_EQ(env->PushLocalFrame(32), JNI_OK);
         for (const char* key : {"orvane.extract.path", "orvane.service.name", "orvane.service.description",
                                 "orvane.service.starttype", "orvane.csidl.local.appdata"})
@@ -133,6 +133,13 @@ protected:
 
     JNIEnv* env = nullptr;
 };
+
+// Whether the calling thread is attached to the JVM: JNI_OK or JNI_EDETACHED.
+jint thread_state()
+{
+    JNIEnv* own = nullptr;
+    return jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+}
 
 } // namespace
 
@@ -223,7 +230,8 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
     char start[current_directory_size];
     ASSERT_NE(getcwd(start, sizeof start), nullptr);
     std::string work = "/tmp/orvane-jvm-host-work-" + std::to_string(getpid());
-    mkdir(work.c_str(), 0700);
+    ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+    ASSERT_NE(property("user.dir"), work);
     launcher_config.working_directory = copy_text(work.c_str());
     launcher_config.show_console = true;
     copy_bounded(extract_dir, sizeof extract_dir, "/tmp/orvane extract");
@@ -231,6 +239,7 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
 
     bool returned = run_main({});
     ASSERT_EQ(chdir(start), 0);
+    rmdir(work.c_str());
     ASSERT_TRUE(returned);
     char exe[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
@@ -348,8 +357,7 @@ TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryW
     std::thread second([&] {
         char* args[] = {copy_text("stop"), copy_text("now")};
         secondary_returned = run_main_class(MainInvocation{{2, args}, true});
-        JNIEnv* own = nullptr;
-        state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+        state_after = thread_state();
     });
     bool primary_returned = run_main({"wait"});
     second.join();
@@ -370,8 +378,7 @@ TEST_F(JvmSession, SecondaryInvocationFailureIsDescribedOnItsOwnThreadAndDetache
     std::string err = capture_stderr([&] {
         std::thread second([&] {
             returned = run_main_class(MainInvocation{{0, nullptr}, true});
-            JNIEnv* own = nullptr;
-            state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+            state_after = thread_state();
         });
         second.join();
     });
@@ -392,8 +399,7 @@ TEST_F(JvmSession, StopperRefusedBySecurityManagerIsMessage13AndDetaches)
     std::string err = capture_stderr([&] {
         std::thread stopper([&] {
             stopped = request_java_exit();
-            JNIEnv* own = nullptr;
-            state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+            state_after = thread_state();
         });
         stopper.join();
     });

@@ -281,6 +281,8 @@ TEST(ProcessEnd, ShutdownWaitsForTheNonDaemonThreadMainLeftRunning)
     expect_in_order(r, {"java: main returned", "child: run_main_class true", "java: worker finished",
                         "event: free_library", "child: shutdown_jvm returned"});
     EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
+    EXPECT_FALSE(contains(r.out, "event: remove_console_hook")) << "the exit hook ran on a normal end\n" << describe(r);
+    EXPECT_FALSE(contains(r.out, "event: start_jar_cleanup")) << describe(r);
 }
 
 TEST(ProcessEnd, SecondaryInvocationOnTheCreatingThreadRunsMainAndTearsDown)

@@ -43,3 +43,4 @@ void wait_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void linger_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);

@@ -42,6 +42,7 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/NoMain", {}},
     {"orvane/standin/Abort", {{"main", main_signature, true, abort_main}}},
     {"orvane/standin/Stderr", {{"main", main_signature, true, stderr_main}}},
+    {"orvane/standin/Signal", {{"main", main_signature, true, signal_main}}},
 };
 
 static const int class_count = sizeof class_table / sizeof class_table[0];

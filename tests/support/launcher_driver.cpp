@@ -62,8 +62,20 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
         command_line += " " + options.arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    BOOL inherit = FALSE;
+    if (options.share_output) {
+        // A windowed launcher has no standard handles of its own; these let
+        // what the application prints reach the driver's output.
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        inherit = TRUE;
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit, 0, nullptr,
                         options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
                         &startup, &process))
         return outcome;

@@ -18,6 +18,7 @@ struct LaunchOptions {
     std::string arguments;          // command line after the program name
     std::string current_directory;  // empty: the driver's own
     DWORD timeout_ms = 30000;       // the launcher is killed after this
+    bool share_output = false;      // the launcher writes to the driver's own output
     // Called while a box is open, before it is dismissed.
     std::function<void(const SeenWindow&, HANDLE process)> on_window;
 };

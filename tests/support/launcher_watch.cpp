@@ -47,6 +47,7 @@ int main(int argc, char** argv)
         return 2;
     }
     LaunchOptions options;
+    options.share_output = true;
     for (int first = i; i < argc; ++i)
         options.arguments += (i > first ? " " : "") + std::string(argv[i]);
     LaunchOutcome outcome = run_launcher(argv[1], options);
