@@ -89,14 +89,8 @@ bool invoke_main(JNIEnv* env, MainInvocation* invocation)
         return false;
 
     // Looked up again for every invocation.
-    jvm_instance.create_java_vm =
-        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
-    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
-        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
-    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr) {
-        report_error(message_text(message_no_jni_interfaces), jvm_instance.library_path);
+    if (!resolve_jni_entry_points())
         return false;
-    }
 
     jclass main_class = env->FindClass(c.main_class);
     if (check_java_exception(env) || main_class == nullptr) {

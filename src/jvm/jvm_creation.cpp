@@ -108,13 +108,7 @@ bool create_jvm()
     if (!load_jvm_library(saved_directory))
         return false;
 
-    jvm_instance.create_java_vm =
-        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
-    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
-        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
-    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr) {
-        report_error(message_text(message_no_jni_interfaces), jvm_instance.library_path);
+    if (!resolve_jni_entry_points())
         return false;
-    }
     return create_java_vm();
 }

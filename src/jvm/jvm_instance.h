@@ -22,6 +22,10 @@ extern JvmInstance jvm_instance;
 // True on a system of the Windows 95 family; set when the JVM is created.
 extern bool non_nt_platform;
 
+// Looks up the two JNI entry points in the loaded library; false, after
+// message 6, when either is missing.
+bool resolve_jni_entry_points();
+
 // The last steps of JVM creation: the option text (configured options and
 // the class path), its expansion, the option array with the three hook
 // options, and JNI_CreateJavaVM. Needs the library loaded and its entry

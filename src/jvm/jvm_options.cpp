@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/jvm_hooks.h"
+#include "app/system_services.h"
 #include "jvm/class_path.h"
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
@@ -37,6 +38,19 @@ static bool compose_option_text(GrowString* text)
         grow_string_append(text, "\"");
     }
     grow_string_free(&class_path);
+    return true;
+}
+
+bool resolve_jni_entry_points()
+{
+    jvm_instance.create_java_vm =
+        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
+    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
+        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
+    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr) {
+        report_error(message_text(message_no_jni_interfaces), jvm_instance.library_path);
+        return false;
+    }
     return true;
 }
 
