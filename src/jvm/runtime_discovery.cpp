@@ -1,6 +1,5 @@
 #include "jvm/runtime_discovery.h"
 
-#include <shellapi.h>
 
 #include <cstring>
 
@@ -242,6 +241,19 @@ static bool run_search_step(char step, char* result)
     }
 }
 
+// Opens a document or address with the shell. SHELL32 is loaded only here,
+// on the way out of a failed start, so that every other start is spared it.
+static void open_document(const char* document)
+{
+    using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    HMODULE shell = LoadLibraryA("SHELL32.DLL");
+    auto shell_execute = shell != nullptr ? reinterpret_cast<ShellExecuteFunction>(reinterpret_cast<void*>(
+                                                GetProcAddress(shell, "ShellExecuteA")))
+                                          : nullptr;
+    if (shell_execute != nullptr)
+        shell_execute(nullptr, "open", document, nullptr, nullptr, SW_SHOW);
+}
+
 bool locate_jvm_library(char* result)
 {
     const char* order = launcher_config.runtime_search_order;
@@ -254,8 +266,7 @@ bool locate_jvm_library(char* result)
     if (launcher_config.report_missing_runtime)
         report_error(message_text(message_no_runtime), constraints != nullptr ? constraints : "");
     if (!is_empty(launcher_config.missing_runtime_document))
-        ShellExecuteA(nullptr, "open", launcher_config.missing_runtime_document, nullptr, nullptr,
-                      SW_SHOW);
+        open_document(launcher_config.missing_runtime_document);
     if (!is_empty(launcher_config.missing_runtime_command))
         WinExec(launcher_config.missing_runtime_command, SW_SHOW);
     return false;
