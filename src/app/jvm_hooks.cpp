@@ -19,7 +19,9 @@ jint JNICALL jvm_vfprintf_hook(FILE*, const char* format, va_list args)
     int written = vsnprintf(text, sizeof text, format, args);
     if (written >= static_cast<int>(sizeof text))
         written = -1; // cut, as the C runtime of Windows reports it
-    sleep_milliseconds(100);
+    // No pause here: a JVM calls this once per piece of every line it logs
+    // (HotSpot does for -verbose:gc and -Xlog), and a pause per call would
+    // stall the JVM's own threads.
     if (non_nt_platform) {
         fputs(text, stderr);
         fflush(stderr);

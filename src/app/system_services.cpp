@@ -92,8 +92,3 @@ void unlock_capture()
     if (capture_lock_ready)
         LeaveCriticalSection(&capture_lock);
 }
-
-void sleep_milliseconds(unsigned milliseconds)
-{
-    Sleep(milliseconds);
-}

@@ -32,6 +32,3 @@ bool special_folder_path(int folder, char* buffer, size_t size);
 void initialize_capture_lock();
 void lock_capture();
 void unlock_capture();
-
-// Suspends the calling thread.
-void sleep_milliseconds(unsigned milliseconds);

@@ -3,7 +3,6 @@
 #include "host_platform.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -187,11 +186,6 @@ static std::mutex capture_mutex;
 void initialize_capture_lock() {}
 void lock_capture() { capture_mutex.lock(); }
 void unlock_capture() { capture_mutex.unlock(); }
-
-void sleep_milliseconds(unsigned milliseconds)
-{
-    usleep(milliseconds * 1000u);
-}
 
 // ---- ui/reporting.h --------------------------------------------------------
 

@@ -75,7 +75,7 @@ int stop_with_system_exit()
 {
     create_or_end("-Xmx64m", "orvane/test/Waiter");
     std::thread stopper([] {
-        sleep_milliseconds(500);
+        usleep(500 * 1000);
         bool returned = request_java_exit();
         printf("child: request_java_exit returned %s\n", returned ? "true" : "false");
         fflush(stdout);

@@ -56,7 +56,7 @@ static bool is_supported_version(jint version, bool old_one_too)
 // Prints a diagnostic of the JVM through the "vfprintf" hook when one is
 // in effect, else on the process's standard error, where the C runtime's
 // text mode turns each line feed into CR LF.
-static void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char* format, ...)
+void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
@@ -127,9 +127,10 @@ static PropertyList default_properties()
     return properties;
 }
 
-// Takes the options in array order into hooks and properties. An unknown
-// option is reported through the "vfprintf" hook only when that hook came
-// earlier in the array, and ends the creation with JNI_ERR; with
+// Takes the options in array order into hooks and properties. The first
+// unknown option is reported through the "vfprintf" hook only when that hook
+// came earlier in the array, and ends the creation with JNI_EINVAL, as
+// HotSpot does; with
 // ignoreUnrecognized, options beginning with "_" are skipped instead (every
 // "-X" option is known already).
 static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyList* properties)
@@ -151,7 +152,7 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
         } else if (init->ignoreUnrecognized && starts_with(text, "_")) {
         } else {
             vm_diagnostic(hooks->vfprintf_hook, "Unrecognized option: %s\n", text);
-            return JNI_ERR;
+            return JNI_EINVAL;
         }
     }
     return JNI_OK;
@@ -264,7 +265,7 @@ static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init
         vm_state = vm_creating;
     ReleaseSRWLockExclusive(&vm_lock);
     if (!first)
-        return JNI_ERR;
+        return JNI_EEXIST; // as HotSpot refuses a second JVM
 
     VmHooks hooks = {nullptr, nullptr, nullptr};
     PropertyList properties = default_properties();

@@ -14,3 +14,7 @@ struct VmHooks {
     void(JNICALL* exit_hook)(jint status);
 };
 extern VmHooks vm_hooks;
+
+// A diagnostic of the JVM itself: through the "vfprintf" hook when one is in
+// effect, else on the process's standard error.
+void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char* format, ...);

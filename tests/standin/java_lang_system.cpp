@@ -122,13 +122,26 @@ void system_set_err(JavaThread*, const jvalue* args, jvalue*)
     ReleaseSRWLockExclusive(&system_lock);
 }
 
+// The thread that ends the JVM, as HotSpot's VM thread does: it calls the
+// exit hook, which normally ends the process itself; the JVM goes on to end
+// it when the hook returns.
+static DWORD WINAPI vm_exit_thread(LPVOID parameter)
+{
+    jint status = static_cast<jint>(reinterpret_cast<INT_PTR>(parameter));
+    if (vm_hooks.exit_hook != nullptr)
+        vm_hooks.exit_hook(status);
+    ExitProcess(static_cast<UINT>(status));
+}
+
 void exit_java(jint status)
 {
     record_event("exit " + std::to_string(status));
-    // The hook normally ends the process itself; a JVM goes on to end it
-    // when the hook returns.
-    if (vm_hooks.exit_hook != nullptr)
-        vm_hooks.exit_hook(status);
+    // The thread that called System.exit stays blocked until the process ends.
+    HANDLE thread = CreateThread(nullptr, 0, vm_exit_thread, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(status)),
+                                 0, nullptr);
+    if (thread == nullptr)
+        vm_exit_thread(reinterpret_cast<LPVOID>(static_cast<INT_PTR>(status)));
+    WaitForSingleObject(thread, INFINITE);
     ExitProcess(static_cast<UINT>(status));
 }
 

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "invocation.h"
 #include "java_methods.h"
 #include "jni_tables.h"
 #include "objects.h"
@@ -136,8 +137,8 @@ static jthrowable JNICALL exception_occurred(JNIEnv* env)
     return reinterpret_cast<jthrowable>(thread_of(env, "ExceptionOccurred")->pending);
 }
 
-// Prints the pending exception as Throwable.printStackTrace does, on the
-// current System.err, and clears it, as HotSpot's ExceptionDescribe does.
+// Describes the pending exception and clears it, as HotSpot's
+// ExceptionDescribe does.
 static void JNICALL exception_describe(JNIEnv* env)
 {
     JavaThread* thread = thread_of(env, "ExceptionDescribe");
@@ -149,8 +150,11 @@ static void JNICALL exception_describe(JNIEnv* env)
     if (exception->has_message)
         summary += L": " + exception->text;
     record_event("describe " + narrow(summary));
+    // As HotSpot does: the thread's part is the JVM's own diagnostic, the
+    // rest is the exception's printStackTrace on the current System.err.
+    vm_diagnostic(vm_hooks.vfprintf_hook, "Exception in thread \"%s\" ", thread->name.c_str());
     Object* err = system_stream(true);
-    print_line(err, L"Exception in thread \"" + widen(thread->name) + L"\" " + summary);
+    print_line(err, summary);
     if (!exception->frame.empty())
         print_line(err, L"\tat " + widen(exception->frame));
 }
@@ -222,8 +226,9 @@ static jobject JNICALL new_object(JNIEnv* env, jclass clazz, jmethodID id, ...)
     return new_object_with(env, clazz, id, args, "NewObject");
 }
 
-// Both lookups throw NoSuchMethodError with the method's name, as HotSpot
-// does, when no method matches name, signature and static-ness.
+// Both lookups throw NoSuchMethodError when no method matches name,
+// signature and static-ness, with HotSpot's message: "static " for a static
+// lookup, then the class descriptor, a dot, the name and the signature.
 static jmethodID look_up_method(JNIEnv* env, jclass clazz, const char* name, const char* signature,
                                 bool is_static, const char* function)
 {
@@ -233,7 +238,9 @@ static jmethodID look_up_method(JNIEnv* env, jclass clazz, const char* name, con
     if (name != nullptr && signature != nullptr)
         method = find_method(klass, name, signature, is_static);
     if (method == nullptr) {
-        throw_java(thread, "java/lang/NoSuchMethodError", name != nullptr ? widen(name).c_str() : nullptr);
+        std::string message = std::string(is_static ? "static " : "") + "L" + klass->name + ";." +
+                              (name != nullptr ? name : "") + (signature != nullptr ? signature : "");
+        throw_java(thread, "java/lang/NoSuchMethodError", widen(message).c_str());
         return nullptr;
     }
     return reinterpret_cast<jmethodID>(const_cast<Method*>(method));
