@@ -53,7 +53,7 @@ if build windows && ensure_wine_prefix; then
         ctest --preset windows -j2 --timeout 300 >"$0/windows.log" 2>&1
         wineserver -k
         wineserver -w' "$log_dir" "$root/build/windows/launcher_watch.exe"
-    grep -E '^\s*[0-9]+/[0-9]+ Test.*(Failed|Timeout|Not Run)' "$log_dir/windows.log" || true
+    grep -E '\*\*\*(Failed|Timeout)|Not Run' "$log_dir/windows.log" || true
     tail -n 3 "$log_dir/windows.log"
 else
     : >"$log_dir/windows.log"

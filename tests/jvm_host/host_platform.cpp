@@ -1,6 +1,7 @@
 // Linux implementations of the Win32-backed declarations that the launcher's
 // JVM-driving code needs, and the records the tests read.
 #include "host_platform.h"
+#include "message_templates.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -242,31 +243,6 @@ char launch_directory[current_directory_size];
 char* app_name;
 char* run_switch;
 
-// The English templates of the executable's message table.
-static const char* const message_templates[message_count + 1] = {
-    "",
-    "An instance of this program is already running.",
-    "Error accessing file/directory: %s",
-    "Error writing to file/directory: %s",
-    "Unable to locate suitable Java Runtime (min %s) on this machine.",
-    "Unable to load JVM: %s",
-    "Unable to locate JNI interfaces in %s",
-    "Unable to create JVM instance using %s",
-    "Unable to attach thread to the JVM.",
-    "Error locating class: %s",
-    "Error locating method: %s",
-    "Error instantiating object: %s",
-    "Error assigning string argument: %s",
-    "Error invoking method: %s",
-    "Service installed: %s",
-    "Service uninstalled: %s",
-    "Service is already installed: %s",
-    "The %s service has started.",
-    "The %s service has stopped.",
-    "The %s service failed to start.",
-    "The %s service has timed out during a stop request and will be terminated.",
-    "This program can only be run as a service.",
-};
 
 const char* message_text(MessageId id)
 {

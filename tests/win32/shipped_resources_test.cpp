@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "launcher/config_values.h"
+#include "message_templates.h"
 
 namespace {
 
@@ -88,29 +89,6 @@ TEST_F(ShippedResources, ConfigurationTableHoldsTheShippedValues)
 
 TEST_F(ShippedResources, MessageTemplatesAreTheEnglishTexts)
 {
-    const char* expected[] = {
-        "An instance of this program is already running.",
-        "Error accessing file/directory: %s",
-        "Error writing to file/directory: %s",
-        "Unable to locate suitable Java Runtime (min %s) on this machine.",
-        "Unable to load JVM: %s",
-        "Unable to locate JNI interfaces in %s",
-        "Unable to create JVM instance using %s",
-        "Unable to attach thread to the JVM.",
-        "Error locating class: %s",
-        "Error locating method: %s",
-        "Error instantiating object: %s",
-        "Error assigning string argument: %s",
-        "Error invoking method: %s",
-        "Service installed: %s",
-        "Service uninstalled: %s",
-        "Service is already installed: %s",
-        "The %s service has started.",
-        "The %s service has stopped.",
-        "The %s service failed to start.",
-        "The %s service has timed out during a stop request and will be terminated.",
-        "This program can only be run as a service.",
-    };
     const WORD english_us = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
     for (unsigned block = 1; block <= 2; ++block)
         EXPECT_EQ(std::set<WORD>{english_us}, languages(RT_STRING, MAKEINTRESOURCEA(block)))
@@ -123,7 +101,7 @@ TEST_F(ShippedResources, MessageTemplatesAreTheEnglishTexts)
         for (unsigned skip = id % 16; skip > 0; --skip)
             entry += *entry + 1;
         std::string text(entry + 1, entry + 1 + *entry);
-        EXPECT_EQ(expected[id - 1], text) << "message " << id;
+        EXPECT_EQ(message_templates[id], text) << "message " << id;
     }
 }
 

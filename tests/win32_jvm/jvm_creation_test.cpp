@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "box_watcher.h"
+#include "message_templates.h"
 #include "jvm/jvm_creation.h"
 #include "jvm/jvm_instance.h"
 #include "launcher/configuration.h"
@@ -20,16 +21,6 @@ namespace {
 
 using Options = std::vector<std::string>;
 
-const char* const message_templates[] = {
-    nullptr,
-    "An instance of this program is already running.",
-    "Error accessing file/directory: %s",
-    "Error writing to file/directory: %s",
-    "Unable to locate suitable Java Runtime (min %s) on this machine.",
-    "Unable to load JVM: %s",
-    "Unable to locate JNI interfaces in %s",
-    "Unable to create JVM instance using %s",
-};
 
 // A configuration as loaded from a table with no settings, a scratch
 // directory made current, and the stand-in's record kept there.
@@ -48,7 +39,7 @@ protected:
             *text = const_cast<char*>("");
         c.runtime_search_order = const_cast<char*>("0");
         c.report_missing_runtime = true;
-        for (unsigned id = 1; id < sizeof message_templates / sizeof *message_templates; ++id)
+        for (unsigned id = 1; id <= message_count; ++id)
             c.message_table[id] = const_cast<char*>(message_templates[id]);
     }
     void TearDown() override
