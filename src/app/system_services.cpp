@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-bool current_directory(char* buffer, size_t size)
+// Checks the length a path call returned for a buffer of size bytes: a
+// path that did not fit (or filled the buffer, and so may be cut) is
+// refused, never used cut short.
+static bool path_fits(DWORD length, char* buffer, size_t size)
 {
-    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(size), buffer);
     if (length == 0)
         return false;
     if (length >= size) {
@@ -15,18 +17,14 @@ bool current_directory(char* buffer, size_t size)
     return true;
 }
 
+bool current_directory(char* buffer, size_t size)
+{
+    return path_fits(GetCurrentDirectoryA(static_cast<DWORD>(size), buffer), buffer, size);
+}
+
 bool executable_path(char* buffer, size_t size)
 {
-    DWORD length = GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
-    if (length == 0)
-        return false;
-    if (length >= size) {
-        // A full buffer means the path was cut.
-        buffer[0] = '\0';
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
-    return true;
+    return path_fits(GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size)), buffer, size);
 }
 
 void* load_library(const char* path)

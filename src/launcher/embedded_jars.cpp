@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/system_services.h"
 #include "launcher/text_buffers.h"
 #include "ui/reporting.h"
 
@@ -45,8 +46,7 @@ void remove_extracted_jars(const char* process_id_text)
 void start_jar_cleanup()
 {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path)
+    if (!executable_path(path, sizeof path))
         return;
     char command[MAX_PATH + 64];
     format_text(command, sizeof command, "\"%s\" -ovremovetemporaryjarfiles %lu", path,

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/system_services.h"
 #include "launcher/configuration.h"
 #include "launcher/startup.h"
 #include "launcher/text_buffers.h"
@@ -62,19 +63,13 @@ void compose_extract_dir(int mode, const char* stored_main_class)
 // after a reported failure.
 bool enter_executable_directory()
 {
-    DWORD length = GetCurrentDirectoryA(sizeof launch_directory, launch_directory);
-    if (length == 0 || length >= sizeof launch_directory) {
-        if (length != 0)
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (!current_directory(launch_directory, sizeof launch_directory)) {
         report_error_with_reason(message_text(message_file_access), "CURRENT_DIR");
         return false;
     }
+    // A path that filled its buffer may have been cut: refused, not guessed.
     char exe_path[path_size];
-    length = GetModuleFileNameA(nullptr, exe_path, sizeof exe_path);
-    if (length == 0 || length >= sizeof exe_path) {
-        // A full buffer means the path was cut: refused rather than guessed.
-        if (length != 0)
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (!executable_path(exe_path, sizeof exe_path)) {
         report_error_with_reason(message_text(message_file_access), "CURRENT_EXE");
         return false;
     }
@@ -100,8 +95,7 @@ bool enter_executable_directory()
 char* derive_app_name()
 {
     char exe_path[current_directory_size];
-    DWORD length = GetModuleFileNameA(nullptr, exe_path, sizeof exe_path);
-    if (length == 0 || length >= sizeof exe_path)
+    if (!executable_path(exe_path, sizeof exe_path))
         return copy_text("");
     char* dot = strrchr(exe_path, '.');
     if (dot != nullptr)

@@ -1,15 +1,12 @@
 #include "standin_client.h"
+#include "wine_paths.h"
 
 // Whether this process has tried to create its one JVM.
 static bool creation_attempted = false;
 
 std::string standin_jvm_path()
 {
-    std::string path = "Z:" STANDIN_JVM_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return wine_path(STANDIN_JVM_PATH);
 }
 
 bool load_standin(StandinEntryPoints* entry_points)

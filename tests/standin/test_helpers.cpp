@@ -1,4 +1,5 @@
 #include "test_helpers.h"
+#include "wine_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -92,11 +93,7 @@ ChildOutcome run_program(const std::string& command_line)
 
 std::string child_command(const std::string& arguments)
 {
-    std::string path = "Z:" STANDIN_CHILD_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return "\"" + path + "\" " + arguments;
+    return "\"" + wine_path(STANDIN_CHILD_PATH) + "\" " + arguments;
 }
 
 bool rerun_in_own_process()

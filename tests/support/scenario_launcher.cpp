@@ -1,4 +1,5 @@
 #include "scenario_launcher.h"
+#include "wine_paths.h"
 
 #include <windows.h>
 
@@ -11,11 +12,7 @@ std::string built_launcher_path()
 {
     // ORVANE_EXE_PATH is the build's own path of the launcher, a Unix path
     // that Wine shows on drive Z:.
-    std::string path = "Z:" ORVANE_EXE_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return wine_path(ORVANE_EXE_PATH);
 }
 
 std::string make_test_directory(const std::string& name)

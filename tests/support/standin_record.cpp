@@ -1,15 +1,12 @@
 #include "standin_record.h"
+#include "wine_paths.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 std::string standin_jvm_path()
 {
-    std::string path = "Z:" ORVANE_STANDIN_JVM_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return wine_path(ORVANE_STANDIN_JVM_PATH);
 }
 
 bool StandinRecord::has(const std::string& line) const

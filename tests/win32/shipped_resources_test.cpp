@@ -12,16 +12,13 @@
 
 #include "launcher/config_values.h"
 #include "message_templates.h"
+#include "wine_paths.h"
 
 namespace {
 
 std::string launcher_path()
 {
-    std::string path = "Z:" ORVANE_EXE_PATH;  // a Unix path, seen by Wine on drive Z:
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return wine_path(ORVANE_EXE_PATH);
 }
 
 BOOL CALLBACK collect_language(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found)
