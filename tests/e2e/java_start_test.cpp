@@ -167,3 +167,17 @@ TEST(JavaStart, IniFileOptionsReachTheJvmAndMain)
                                     "vfprintf", "abort", "exit"}));
     EXPECT_EQ(main_args(scenario), (Args{"static-ini", "from-ini"}));
 }
+
+TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)
+{
+    Scenario scenario("forwarding_too_long");
+    scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, std::string(4090, 'x'));
+    HANDLE first = CreateMutexA(nullptr, TRUE, scenario.mutex_name().c_str());
+    ASSERT_NE(first, nullptr);
+    LaunchOutcome outcome = scenario.run(with_arguments("abcdef"));
+    CloseHandle(first);
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(outcome.windows[0].text.find("Internal error RC0000110\n\nReason: "), 0u) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(scenario.record().main_calls.empty()) << "main was called with a cut line";
+}

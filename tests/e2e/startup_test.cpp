@@ -119,3 +119,24 @@ TEST(Startup, PriorityValueFiveGivesIdleClassAndOthersLeaveItNormal)
     EXPECT_EQ(priority_while_reporting(7), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(priority_while_reporting(-1), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
 }
+
+TEST(Startup, ExtractionDirectoryThatWouldNotFitIsReportedAndTheStartGoesOn)
+{
+    // ".\" and the hex text of a 143-character class name need 289 bytes.
+    Scenario scenario("long_extract_dir");
+    std::string long_class = "orvane.tests." + std::string(130, 'a');
+    scenario.use_standin(long_class).set(1007, "1");
+    LaunchOutcome outcome = scenario.run();
+    ASSERT_EQ(outcome.windows.size(), 2u);
+    EXPECT_EQ(outcome.windows[0].caption, "Error");
+    EXPECT_EQ(outcome.windows[0].text.find("Error accessing file/directory: " + scrambled(long_class) +
+                                           "\n\nReason: "),
+              0u)
+        << outcome.windows[0].text;
+    // The start went on to the JVM, which knows no such class.
+    std::string slash_class = long_class;
+    for (char& c : slash_class)
+        if (c == '.')
+            c = '/';
+    EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + slash_class);
+}
