@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
+#include "box_watcher.h"
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
 #include "scratch_directory.h"
@@ -14,68 +14,6 @@
 
 namespace {
 
-// Watches this process's message boxes from a second thread while the test
-// thread is blocked in one, and dismisses each one as a user would.
-class BoxWatcher {
-public:
-    BoxWatcher()
-    {
-        stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
-    }
-    ~BoxWatcher() { finish(); }
-
-    // The text of every box seen, in order.
-    const std::vector<std::string>& finish()
-    {
-        if (thread_ != nullptr) {
-            SetEvent(stop_);
-            WaitForSingleObject(thread_, INFINITE);
-            CloseHandle(thread_);
-            CloseHandle(stop_);
-            thread_ = nullptr;
-        }
-        return texts_;
-    }
-
-private:
-    static BOOL CALLBACK collect(HWND window, LPARAM context)
-    {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char class_name[16] = "";
-        GetClassNameA(window, class_name, sizeof class_name);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-            std::string(class_name) == "#32770")
-            reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-        return TRUE;
-    }
-
-    static DWORD WINAPI watch(void* context)
-    {
-        auto* self = static_cast<BoxWatcher*>(context);
-        while (WaitForSingleObject(self->stop_, 20) == WAIT_TIMEOUT) {
-            std::vector<HWND> boxes;
-            EnumWindows(collect, reinterpret_cast<LPARAM>(&boxes));
-            for (HWND box : boxes) {
-                if (!self->seen_.insert(box).second)
-                    continue;
-                char caption[64] = "";
-                char text[report_size] = "";
-                GetWindowTextA(box, caption, sizeof caption);
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                self->texts_.push_back(std::string(caption) + ": " + text);
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-        }
-        return 0;
-    }
-
-    HANDLE stop_ = nullptr;
-    HANDLE thread_ = nullptr;
-    std::set<HWND> seen_;
-    std::vector<std::string> texts_;
-};
 
 // The tree of every case, below the scratch directory.
 bool make_class_path_tree()
@@ -143,13 +81,13 @@ TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
 {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.ready()) << scratch.path();
-    BoxWatcher watcher;
     GrowString class_path{};
-    EXPECT_FALSE(add_directory_archives(&class_path, "no such directory"));
-    const std::vector<std::string>& boxes = watcher.finish();
+    WatchedCall call = call_watching_boxes([&] { return add_directory_archives(&class_path, "no such directory"); });
     grow_string_free(&class_path);
-    ASSERT_EQ(boxes.size(), 1u) << "a box needs a display under Wine";
-    EXPECT_EQ(boxes[0].rfind("Error: Internal error RC000001\n\nReason: ", 0), 0u) << boxes[0];
+    EXPECT_EQ(call.result, 0);
+    ASSERT_EQ(call.boxes.size(), 1u) << "a box needs a display under Wine";
+    EXPECT_EQ(call.boxes[0].caption, "Error");
+    EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
 }
 
 // A subdirectory whose listing pattern is longer than MAX_PATH cannot be
@@ -163,11 +101,12 @@ TEST(ClassPath, FailureInASubdirectoryEndsTheWholeAssembly)
     std::string inner = outer + "\\" + std::string(51, 'i');  // 257 characters
     ASSERT_TRUE(CreateDirectoryA("deep", nullptr) && CreateDirectoryA(outer.c_str(), nullptr) &&
                 CreateDirectoryA(inner.c_str(), nullptr) && make_file("deep\\a.jar"));
-    BoxWatcher watcher;
     bool built = true;
-    class_path_of("deep;after.jar", &built);
-    const std::vector<std::string>& boxes = watcher.finish();
+    WatchedCall call = call_watching_boxes([&] {
+        class_path_of("deep;after.jar", &built);
+        return 0;
+    });
     EXPECT_FALSE(built);
-    ASSERT_EQ(boxes.size(), 1u) << "a box needs a display under Wine";
-    EXPECT_EQ(boxes[0].rfind("Error: Internal error RC000001\n\nReason: ", 0), 0u) << boxes[0];
+    ASSERT_EQ(call.boxes.size(), 1u) << "a box needs a display under Wine";
+    EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
 }
