@@ -181,3 +181,45 @@ TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_TRUE(scenario.record().main_calls.empty()) << "main was called with a cut line";
 }
+
+TEST(JavaStart, CleanupSwitchWithoutExactlyOneProcessIdIsAnOrdinaryArgument)
+{
+    for (const char* arguments : {"-ovremovetemporaryjarfiles", "-ovremovetemporaryjarfiles 12 34"}) {
+        SCOPED_TRACE(arguments);
+        Scenario scenario("cleanup_as_argument");
+        scenario.use_standin("orvane.standin.Print");
+        LaunchOutcome outcome = scenario.run(with_arguments(arguments));
+        EXPECT_EQ(outcome.exit_code, 0u);
+        Args args = main_args(scenario);
+        ASSERT_FALSE(args.empty());
+        EXPECT_EQ(args[0], "-ovremovetemporaryjarfiles");
+    }
+}
+
+TEST(JavaStart, ExtractionDirectoryFollowsItsMode)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string hex = scrambled("orvane.standin.Print");
+    const struct {
+        const char* mode;
+        std::string expected;
+    } rows[] = {{"0", "."}, {"1", ".\\" + hex}, {"2", temp + hex}, {"7", temp + hex}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("mode ") + row.mode);
+        Scenario scenario("extract_mode");
+        scenario.use_standin("orvane.standin.Print").set(1007, row.mode);
+        EXPECT_EQ(scenario.run().exit_code, 0u);
+        EXPECT_EQ(scenario.record().properties["orvane.extract.path"], row.expected);
+    }
+}
+
+TEST(JavaStart, DateInApplicationOptionsIsTodaysDate)
+{
+    Scenario scenario("date_option");
+    scenario.use_standin("orvane.standin.Print").set(1013, "--day=%DATE%");
+    char today[16];
+    GetDateFormatA(GetThreadLocale(), 0, nullptr, "yyyyMMdd", today, sizeof today);
+    EXPECT_EQ(scenario.run().exit_code, 0u);
+    EXPECT_EQ(main_args(scenario), (Args{std::string("--day=") + today}));
+}
