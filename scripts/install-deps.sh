@@ -13,4 +13,4 @@ done
 echo "installing:$missing"
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
