@@ -33,28 +33,30 @@ jstring to_java_string(JNIEnv* env, const char* text)
 
 bool set_system_property(JNIEnv* env, const char* key, const char* value)
 {
-    jstring java_key = to_java_string(env, key);
-    if (check_java_exception(env) || java_key == nullptr) {
+    LocalRef<jstring> java_key(env, to_java_string(env, key));
+    if (check_java_exception(env) || java_key.get() == nullptr) {
         report_error(message_text(message_instantiate), "java/lang/String");
         return false;
     }
-    jstring java_value = to_java_string(env, value);
-    if (check_java_exception(env) || java_value == nullptr) {
+    LocalRef<jstring> java_value(env, to_java_string(env, value));
+    if (check_java_exception(env) || java_value.get() == nullptr) {
         report_error(message_text(message_instantiate), "java/lang/String");
         return false;
     }
-    jclass system = env->FindClass("java/lang/System");
-    if (check_java_exception(env) || system == nullptr) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    if (check_java_exception(env) || system.get() == nullptr) {
         report_error(message_text(message_locate_class), "java/lang/System");
         return false;
     }
     jmethodID set_property = env->GetStaticMethodID(
-        system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
+        system.get(), "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
     if (check_java_exception(env) || set_property == nullptr) {
         report_error(message_text(message_locate_method), "setProperty");
         return false;
     }
-    env->CallStaticObjectMethod(system, set_property, java_key, java_value);
+    // The previous value that setProperty returns is not needed.
+    LocalRef<jobject> previous(
+        env, env->CallStaticObjectMethod(system.get(), set_property, java_key.get(), java_value.get()));
     if (check_java_exception(env)) {
         report_error(message_text(message_invoke_method), "setProperty");
         return false;

@@ -92,12 +92,12 @@ bool invoke_main(JNIEnv* env, MainInvocation* invocation)
     if (!resolve_jni_entry_points())
         return false;
 
-    jclass main_class = env->FindClass(c.main_class);
-    if (check_java_exception(env) || main_class == nullptr) {
+    LocalRef<jclass> main_class(env, env->FindClass(c.main_class));
+    if (check_java_exception(env) || main_class.get() == nullptr) {
         report_fatal_error_with_output(message_text(message_locate_class), c.main_class);
         return false;
     }
-    jmethodID main_method = env->GetStaticMethodID(main_class, "main", main_signature);
+    jmethodID main_method = env->GetStaticMethodID(main_class.get(), "main", main_signature);
     if (check_java_exception(env) || main_method == nullptr) {
         report_fatal_error_with_output(message_text(message_locate_method), main_description);
         return false;
@@ -116,27 +116,29 @@ bool invoke_main(JNIEnv* env, MainInvocation* invocation)
     jsize length = static_cast<jsize>(static_args.count + args.count);
     // One check covers the class lookup and the array: without the class no
     // array is asked for.
-    jclass string_class = env->FindClass("java/lang/String");
-    jobjectArray array = string_class != nullptr ? env->NewObjectArray(length, string_class, nullptr) : nullptr;
-    if (check_java_exception(env) || array == nullptr) {
+    LocalRef<jclass> string_class(env, env->FindClass("java/lang/String"));
+    LocalRef<jobjectArray> array(
+        env, string_class.get() != nullptr ? env->NewObjectArray(length, string_class.get(), nullptr) : nullptr);
+    if (check_java_exception(env) || array.get() == nullptr) {
         report_error(message_text(message_instantiate), "java/lang/String[]");
         return false;
     }
     for (jsize i = 0; i < length; ++i) {
         const char* text = i < static_args.count ? static_args.items[i] : args.items[i - static_args.count];
-        jstring value = to_java_string(env, text);
-        if (check_java_exception(env) || value == nullptr) {
+        // One reference per argument at a time, however many there are.
+        LocalRef<jstring> value(env, to_java_string(env, text));
+        if (check_java_exception(env) || value.get() == nullptr) {
             report_error(message_text(message_instantiate), "java/lang/String");
             return false;
         }
-        env->SetObjectArrayElement(array, i, value);
+        env->SetObjectArrayElement(array.get(), i, value.get());
         if (check_java_exception(env)) {
             report_error(message_text(message_string_argument), text);
             return false;
         }
     }
 
-    env->CallStaticVoidMethod(main_class, main_method, array);
+    env->CallStaticVoidMethod(main_class.get(), main_method, array.get());
     if (check_java_exception(env)) {
         report_fatal_error_with_output(message_text(message_invoke_method), main_description);
         return false;

@@ -29,6 +29,7 @@ bool request_java_exit()
         return false;
     }
     bool done = false;
+    // Released as the thread detaches.
     jclass system = env->FindClass("java/lang/System");
     if (check_java_exception(env) || system == nullptr) {
         report_error(message_text(message_locate_class), "java/lang/System");

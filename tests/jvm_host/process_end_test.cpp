@@ -26,6 +26,9 @@
 #include "launcher/configuration.h"
 #include "launcher/embedded_jars.h"
 #include "launcher/startup.h"
+#include "launcher/text_buffers.h"
+#include "local_refs.h"
+#include "ui/reporting.h"
 
 extern char** environ;
 
@@ -121,8 +124,39 @@ int secondary_on_creating_thread()
     return 0;
 }
 
+// Every launcher property, static options and 500 arguments, for a primary
+// and then a secondary invocation, in a fresh JVM whose start-up thread has
+// no frame of its own: the launcher must leave no local reference behind.
+int local_references()
+{
+    create_or_end("-Xmx64m -Xcheck:jni", "orvane/test/Echo");
+    service_mode = true;
+    launcher_config.service_name = copy_text("OrvaneService");
+    launcher_config.service_description = copy_text("Orvane's service");
+    launcher_config.static_options = copy_text("static-one static-two");
+    copy_bounded(extract_dir, sizeof extract_dir, "/tmp/orvane extract");
+    static char* items[500];
+    for (int i = 0; i < 500; ++i)
+        items[i] = copy_text(("argument-" + std::to_string(i)).c_str());
+    start_counting_local_refs(jvm_instance.vm, jvm_instance.env);
+    bool primary = run_main_class(MainInvocation{{500, items}, false});
+    printf("child: primary %s, live references %ld\n", primary ? "true" : "false", live_local_refs());
+    fflush(stdout);
+    bool secondary = false;
+    std::thread second([&] { secondary = run_main_class(MainInvocation{{500, items}, true}); });
+    second.join();
+    printf("child: secondary %s, live references at detach %ld\n", secondary ? "true" : "false",
+           live_local_refs_at_last_detach());
+    fflush(stdout);
+    stop_counting_local_refs(jvm_instance.vm, jvm_instance.env);
+    printf("child: capture [%.*s]\n", static_cast<int>(captured_length), captured_output);
+    return 0;
+}
+
 int run_scenario(const std::string& name)
 {
+    if (name == "local_references")
+        return local_references();
     if (name == "exit_from_main")
         return exit_from_main();
     if (name == "stop_with_system_exit")
@@ -293,6 +327,17 @@ TEST(ProcessEnd, SecondaryInvocationOnTheCreatingThreadRunsMainAndTearsDown)
     // the end detaches it for good, and the teardown copes with that.
     expect_in_order(r, {"java: main got [forwarded][argument] on main", "child: run_main_class true",
                         "child: creating thread detached", "event: free_library", "child: shutdown_jvm returned"});
+    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
+}
+
+TEST(ProcessEnd, LauncherLeavesNoLocalReferenceBehind)
+{
+    ChildResult r = run_child("local_references");
+    EXPECT_EQ(r.status, 0) << describe(r);
+    expect_in_order(r, {"java: main got [static-one][static-two][argument-0]", "[argument-499] on main\n",
+                        "child: primary true, live references 0\n", "[argument-499] on Orvane thread\n",
+                        "child: secondary true, live references at detach 0\n", "child: capture []\n"});
+    EXPECT_FALSE(contains(r.out + r.err, "WARNING")) << describe(r);
     EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
 }
 
