@@ -3,7 +3,7 @@
 # (as root): the mingw-w64 cross compiler, 32-bit Wine, Xvfb, GoogleTest,
 # CMake, the JDK and ImageMagick for screenshots.
 set -eu
-packages="cmake g++ make g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth googletest
+packages="cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth googletest
           openjdk-17-jdk-headless imagemagick"
 missing=""
 for p in $packages; do

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds both presets and runs every tier: the host unit tests, the Win32
-# tests under Wine, and the end-to-end tests of the real launcher under Wine
-# and Xvfb. Ends with one line "N passed, N failed" over all tiers.
+# Builds every preset and runs every tier: the host unit tests, the
+# launcher's JNI code against the build machine's JVM, and the Win32 and
+# end-to-end tests under Wine and Xvfb, once under 64-bit Wine and once under
+# 32-bit Wine where this machine can run 32-bit programs. Ends with one line
+# "N passed, N failed" over all tiers that ran.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -39,26 +41,58 @@ build() {
     }
 }
 
+# Runs the Win32 and end-to-end tier of one architecture, once its preset has
+# built, inside one display and one persistent wineserver; extra arguments go
+# to ctest.
+run_wine_tier() {
+    local arch=$1 preset=$2 built=$3 log=$4
+    shift 4
+    : >"$log"
+    [ "$built" = yes ] && use_wine_arch "$arch" && ensure_wine_prefix || return 0
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        log=$0 watch=$1 preset=$2
+        shift 2
+        wineserver -p
+        # Wine starts its own services on first use: warm up first, so that
+        # they never hold a test'"'"'s output pipes open.
+        wine "$watch" --warm-up </dev/null >"$log.warm-up" 2>&1 || cat "$log.warm-up"
+        ctest --preset "$preset" -j2 --timeout 300 "$@" >"$log" 2>&1
+        wineserver -k
+        wineserver -w' "$log" "$wine_build_dir/launcher_watch.exe" "$preset" "$@"
+    grep -E '\*\*\*(Failed|Timeout)|Not Run' "$log" || true
+    tail -n 3 "$log"
+}
+
+# The 32-bit launcher is built on every machine; its tier needs 32-bit Wine.
+if can_run_wine32; then
+    echo "Wine tiers: 32-bit and 64-bit"
+    wine32=yes
+else
+    echo "Wine tiers: 64-bit only; the 32-bit tier did not run: $wine32_problem"
+    wine32=no
+fi
+
+# Both launchers first: the host tier checks their files.
+built32=no built64=no
+build windows && built32=yes
+build windows64 && built64=yes
 if build host; then
     ctest --preset host -j2 >"$log_dir/host.log" 2>&1
     tail -n 3 "$log_dir/host.log"
-fi
-count_ctest "host unit tests" "$log_dir/host.log"
-
-if build windows && ensure_wine_prefix; then
-    # One display and one persistent wineserver for every Wine test.
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-        wineserver -p
-        wine "$1" --warm-up </dev/null >"$0/warm-up.log" 2>&1 || cat "$0/warm-up.log"
-        ctest --preset windows -j2 --timeout 300 >"$0/windows.log" 2>&1
-        wineserver -k
-        wineserver -w' "$log_dir" "$root/build/windows/launcher_watch.exe"
-    grep -E '\*\*\*(Failed|Timeout)|Not Run' "$log_dir/windows.log" || true
-    tail -n 3 "$log_dir/windows.log"
 else
-    : >"$log_dir/windows.log"
+    : >"$log_dir/host.log"
 fi
-count_ctest "Win32 and end-to-end tests under Wine" "$log_dir/windows.log"
+count_ctest "host unit tests and the JNI code on the host's JVM" "$log_dir/host.log"
+
+# Without 32-bit Wine the 32-bit launcher is still built, and the host tier
+# has checked its file.
+if [ $wine32 = yes ]; then
+    run_wine_tier 32 windows $built32 "$log_dir/windows.log"
+    count_ctest "Win32 and end-to-end tests under 32-bit Wine" "$log_dir/windows.log"
+fi
+
+run_wine_tier 64 windows64 $built64 "$log_dir/windows64.log"
+count_ctest "Win32 and end-to-end tests under 64-bit Wine" "$log_dir/windows64.log"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

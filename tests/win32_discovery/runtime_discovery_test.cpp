@@ -351,6 +351,31 @@ TEST_F(Discovery, PreferredSubpathIsTheOnlyLibraryTriedBelowJavaHome)
     EXPECT_EQ(locate("3"), in_scratch("jdk\\jre\\bin\\server\\jvm.dll"));
 }
 
+// A 64-bit Java 8 has a server VM only. Its JRE is found by RuntimeLib, or
+// below JavaHome by step 1's scan; its JDK by step 3, also in the shipped order.
+TEST_F(Discovery, ServerOnlyJava8LayoutsAreFound)
+{
+    struct Row {
+        int row;
+        bool runtime_lib;
+        const char* order;
+        const char* library;
+    } rows[] = {
+        {0, true, "1", "jre8\\bin\\server\\jvm.dll"},
+        {0, false, "1", "jre8\\bin\\server\\jvm.dll"},
+        {3, false, "3", "jdk8\\jre\\bin\\server\\jvm.dll"},
+        {3, false, "01234", "jdk8\\jre\\bin\\server\\jvm.dll"},
+    };
+    for (const Row& r : rows) {
+        clear_registry();
+        make_file(in_scratch(r.library));
+        std::string home = in_scratch(std::string(r.library, 4));
+        register_version(r.row, "1.8.0_392", home, r.runtime_lib ? in_scratch(r.library) : "");
+        EXPECT_EQ(locate(r.order), in_scratch(r.library)) << "order " << r.order << ", row " << r.row;
+        EXPECT_EQ(std::string(found_java_home), home) << r.library;
+    }
+}
+
 TEST_F(Discovery, FirstExplicitEntryIsTriedBelowJavaHomeToo)
 {
     configure("1.2.0", "custom\\jvm.dll;other\\jvm.dll");
