@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine on a virtual display and prints their
-# figures: launcher start-up against a minimal executable, and the class-path
-# scan of 10,000 archives.
+# figures, for each architecture this machine runs: launcher start-up against
+# a minimal executable, and the class-path scan of 10,000 archives.
+# Argument: the number of start-up runs (30).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
 . tests/wine_env.sh
-ensure_wine_prefix
+archs=64
+if can_run_wine32; then archs="32 64"; else echo "32-bit benchmarks skipped: $wine32_problem"; fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    wineserver -p
-    wine build/windows/launcher_watch.exe --warm-up
-    wine build/windows/bench/startup_bench.exe "Z:$(echo "$PWD/build/windows/bench/bench_minimal.exe" | tr / "\\\\")" \
-        "Z:$(echo "$0" | tr / "\\\\")" "${1:-30}"
-    if [ -f build/windows/tests/win32_expansion/class_path_bench.exe ]; then
-        wine build/windows/tests/win32_expansion/class_path_bench.exe
-    fi
-    wineserver -k' "$scratch" "$@"
+for arch in $archs; do
+    preset=windows; [ $arch = 64 ] && preset=windows64
+    cmake --preset $preset >/dev/null
+    cmake --build --preset $preset >/dev/null
+    use_wine_arch $arch
+    ensure_wine_prefix
+    echo "== $arch-bit launcher"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        dir=$0 scratch=$1 runs=$2
+        wineserver -p
+        wine "$dir/launcher_watch.exe" --warm-up
+        wine "$dir/bench/startup_bench.exe" "Z:$(echo "$PWD/$dir/bench/bench_minimal.exe" | tr / "\\\\")" \
+            "Z:$(echo "$scratch" | tr / "\\\\")" "$runs"
+        if [ -f "$dir/tests/win32_expansion/class_path_bench.exe" ]; then
+            wine "$dir/tests/win32_expansion/class_path_bench.exe"
+        fi
+        wineserver -k' "build/$preset" "$scratch" "${1:-30}"
+done
