@@ -11,6 +11,7 @@
 #include "launcher/configuration.h"
 #include "launcher/start_values.h"
 #include "launcher/text_buffers.h"
+#include "launcher/trace.h"
 #include "ui/reporting.h"
 
 namespace {
@@ -95,7 +96,9 @@ bool create_jvm()
         return false;
 
     char library[path_size];
-    if (!locate_jvm_library(library))
+    bool located = locate_jvm_library(library);
+    trace_phase_end("discovery");
+    if (!located)
         return false;
     jvm_instance.library_path = copy_text(library);
     launcher_config.jvm_path_list = jvm_instance.library_path;
@@ -107,8 +110,12 @@ bool create_jvm()
     }
     if (!load_jvm_library(saved_directory))
         return false;
+    trace_line("loaded %s, runtime home \"%s\"", jvm_instance.library_path, found_java_home);
+    trace_phase_end("library load");
 
     if (!resolve_jni_entry_points())
         return false;
-    return create_java_vm();
+    bool created = create_java_vm();
+    trace_phase_end("JVM creation");
+    return created;
 }

@@ -9,6 +9,7 @@
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
 #include "launcher/tokenizer.h"
+#include "launcher/trace.h"
 #include "launcher/variable_expansion.h"
 #include "ui/reporting.h"
 
@@ -76,6 +77,9 @@ bool create_java_vm()
     jvm_option_array[count + 1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
     jvm_option_array[count + 2].optionString = const_cast<char*>("exit");
     jvm_option_array[count + 2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
+
+    for (int32_t i = 0; i < count; ++i)
+        trace_line("JVM option %d: %s", static_cast<int>(i), jvm_option_tokens.items[i]);
 
     JavaVMInitArgs init_args{};
     init_args.version = JNI_VERSION_1_2;

@@ -9,6 +9,7 @@
 #include "launcher/string_blocks.h"
 #include "launcher/path_checks.h"
 #include "launcher/text_buffers.h"
+#include "launcher/trace.h"
 
 LauncherConfig launcher_config;
 char extract_dir[path_size];
@@ -250,4 +251,51 @@ void apply_ini_overrides()
             c.stderr_mode = 0;
         }
     }
+}
+
+void trace_configuration()
+{
+    if (!trace_enabled())
+        return;
+    struct TextField {
+        unsigned id;
+        char* LauncherConfig::*field;
+    };
+    static constexpr TextField texts[] = {
+        {1001, &LauncherConfig::java_version_constraints}, {1002, &LauncherConfig::jvm_path_list},
+        {1003, &LauncherConfig::jvm_options},              {1004, &LauncherConfig::class_path},
+        {1005, &LauncherConfig::runtime_search_order},     {1008, &LauncherConfig::install_switch},
+        {1009, &LauncherConfig::uninstall_switch},         {1010, &LauncherConfig::service_switch},
+        {1011, &LauncherConfig::working_directory},        {1012, &LauncherConfig::main_class},
+        {1013, &LauncherConfig::app_options},              {1014, &LauncherConfig::ini_file_name},
+        {1017, &LauncherConfig::service_name},             {1018, &LauncherConfig::service_description},
+        {1019, &LauncherConfig::service_app_options},      {1020, &LauncherConfig::service_stop_options},
+        {1024, &LauncherConfig::service_dependencies},     {1027, &LauncherConfig::stdout_file},
+        {1028, &LauncherConfig::stderr_file},              {1030, &LauncherConfig::splash_text},
+        {1035, &LauncherConfig::static_options},           {1038, &LauncherConfig::second_instance_options},
+        {1040, &LauncherConfig::missing_runtime_document}, {1041, &LauncherConfig::missing_runtime_command},
+    };
+    struct FlagField {
+        unsigned id;
+        bool LauncherConfig::*field;
+    };
+    static constexpr FlagField flags[] = {
+        {1006, &LauncherConfig::remove_extracted_jars_at_exit}, {1015, &LauncherConfig::chdir_before_jvm},
+        {1016, &LauncherConfig::restore_launch_directory},      {1021, &LauncherConfig::stop_with_system_exit},
+        {1022, &LauncherConfig::service_manual_start},          {1023, &LauncherConfig::service_interactive},
+        {1029, &LauncherConfig::allow_multiple_instances},      {1031, &LauncherConfig::splash_until_app_window},
+        {1034, &LauncherConfig::service_only},                  {1036, &LauncherConfig::service_args_on_command_line},
+        {1037, &LauncherConfig::forward_second_instance},       {1039, &LauncherConfig::report_missing_runtime},
+        {1042, &LauncherConfig::stdout_append},                 {1043, &LauncherConfig::stderr_append},
+    };
+    const LauncherConfig& c = launcher_config;
+    trace_line("configuration of %s, after the INI file:", app_name != nullptr ? app_name : "");
+    for (const TextField& text : texts) {
+        const char* value = c.*text.field;
+        trace_line("  %u = \"%s\"", text.id, value != nullptr ? value : "");
+    }
+    for (const FlagField& flag : flags)
+        trace_line("  %u = %s", flag.id, c.*flag.field ? "on" : "off");
+    trace_line("  1007 = %d, 1025 = %d, 1026 = %d, 1032 = %d, ShowConsole = %s", c.extract_dir_mode, c.stdout_mode,
+               c.stderr_mode, c.splash_timeout_seconds, c.show_console ? "on" : "off");
 }

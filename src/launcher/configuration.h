@@ -156,3 +156,6 @@ void load_configuration();
 // Applies the INI file named by ini_file_name when one exists beside the
 // executable.
 void apply_ini_overrides();
+
+// Writes the configuration in effect to the trace, when there is one.
+void trace_configuration();

@@ -17,6 +17,7 @@
 #include "launcher/embedded_jars.h"
 #include "launcher/text_buffers.h"
 #include "launcher/tokenizer.h"
+#include "launcher/trace.h"
 #include "service/service_install.h"
 #include "service/service_entry.h"
 #include "ui/reporting.h"
@@ -154,6 +155,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     launcher_instance = instance;
     LauncherConfig& c = launcher_config;
+    trace_open();
 
     // These three are needed before the configuration is loaded.
     char* stored_main_class = load_config_string(config_scrambled_main_class);
@@ -180,6 +182,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     app_name = derive_app_name();
     load_configuration();
     apply_ini_overrides();
+    trace_configuration();
+    trace_phase_end("configuration");
 
     if (!equals(run_switch, c.install_switch) && !equals(run_switch, c.uninstall_switch))
         extract_embedded_jars();

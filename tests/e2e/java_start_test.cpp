@@ -223,3 +223,26 @@ TEST(JavaStart, DateInApplicationOptionsIsTodaysDate)
     EXPECT_EQ(scenario.run().exit_code, 0u);
     EXPECT_EQ(main_args(scenario), (Args{std::string("--day=") + today}));
 }
+
+TEST(JavaStart, TraceFileNamedByTheEnvironmentFollowsTheStart)
+{
+    Scenario scenario("trace");
+    scenario.use_standin("orvane.standin.Print").set(1003, "-Xmx64m");
+    std::string trace = scenario.directory() + "\\trace.txt";
+    SetEnvironmentVariableA("ORVANE_TRACE", trace.c_str());
+    LaunchOutcome outcome = scenario.run();
+    SetEnvironmentVariableA("ORVANE_TRACE", nullptr);
+    EXPECT_EQ(outcome.exit_code, 0u);
+    std::string lines;
+    if (FILE* file = fopen(trace.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+            lines.append(buffer, got);
+        fclose(file);
+    }
+    std::string library = standin_jvm_path();
+    for (const std::string& expected : {std::string("  1003 = \"-Xmx64m\"\n"), std::string("phase configuration took "),
+                                        "search step '0' found " + library + "\n", "loaded " + library + ",",
+                                        std::string("JVM option 0: -Xmx64m\n"), std::string("phase JVM creation took ")})
+        EXPECT_NE(lines.find(expected), std::string::npos) << "missing: " << expected << "\nin:\n" << lines;
+}

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "jvm/pe_machine.h"
 #include "launcher/text_buffers.h"
+#include "launcher/trace.h"
 
 namespace {
 
@@ -61,15 +63,21 @@ void clear_registry()
     // Only removed when empty: nothing but the keys above lives there here.
     for (const char* vendor : {"Software\\JavaSoft", "Software\\IBM", "Software\\JRockit"})
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, vendor);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const char* vendor : {"Software\\JavaSoft\\JDK", "Software\\JavaSoft\\JRE", "Software\\Eclipse Adoptium",
+                                   "Software\\Microsoft\\JDK", "Software\\Semeru", "Software\\Azul Systems",
+                                   "Software\\BellSoft"})
+            RegDeleteTreeA(root, vendor);
+    }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, made_up_extension);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, made_up_class);
 }
 
 void set_string(const std::string& key_path, const char* name, const std::string& value,
-                DWORD type = REG_SZ, bool terminated = true)
+                DWORD type = REG_SZ, bool terminated = true, HKEY root = HKEY_LOCAL_MACHINE)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, 0, KEY_WRITE,
+    ASSERT_EQ(RegCreateKeyExA(root, key_path.c_str(), 0, nullptr, 0, KEY_WRITE,
                               nullptr, &key, nullptr), ERROR_SUCCESS) << key_path;
     ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                              static_cast<DWORD>(value.size() + terminated)), ERROR_SUCCESS) << key_path;
@@ -351,6 +359,166 @@ TEST_F(Discovery, PreferredSubpathIsTheOnlyLibraryTriedBelowJavaHome)
     EXPECT_EQ(locate("3"), in_scratch("jdk\\jre\\bin\\server\\jvm.dll"));
 }
 
+// A library of the given machine type as far as discovery reads it: the
+// headers up to the machine field.
+void make_library(const std::string& path, int machine)
+{
+    std::string bytes(64, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3c] = 64;
+    bytes += std::string("PE\0\0", 4);
+    bytes += static_cast<char>(machine & 0xff);
+    bytes += static_cast<char>(machine >> 8);
+    make_file(path);
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+constexpr int other_machine = launcher_machine == pe_machine_x86 ? pe_machine_x64 : pe_machine_x86;
+
+// Each registry layout of today's distributions, alone, found by step 6.
+TEST_F(Discovery, TodaysLayoutsAreFoundByStep6)
+{
+    struct Row {
+        HKEY root;
+        const char* key; // below the root, down to the key that holds the home
+        const char* value;
+        const char* home_suffix; // appended to the home as stored ("\\" for a trailing one)
+        const char* library;     // below the home
+    } rows[] = {
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\JDK\\17.0.2", "JavaHome", "", "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\JRE\\9.0.4", "JavaHome", "", "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.2.8\\hotspot\\MSI", "Path", "\\",
+         "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.312.7\\openj9\\EXE", "Path", "",
+         "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "\\",
+         "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Semeru\\JDK\\11.0.20.8\\openj9\\MSI", "Path", "", "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "\\",
+         "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\BellSoft\\Liberica\\17.0.9", "InstallationPath", "", "bin\\server\\jvm.dll"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit\\1.8.0_392", "JavaHome", "",
+         "jre\\bin\\server\\jvm.dll"},
+        {HKEY_CURRENT_USER, "SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.2.13\\hotspot\\MSI", "Path", "",
+         "bin\\server\\jvm.dll"},
+        {HKEY_CURRENT_USER, "SOFTWARE\\JavaSoft\\JDK\\11", "JavaHome", "", "bin\\client\\jvm.dll"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        clear_registry();
+        std::string home = in_scratch("rt" + std::to_string(n++));
+        make_library(home + "\\" + row.library, launcher_machine);
+        set_string(row.key, row.value, home + row.home_suffix, REG_SZ, true, row.root);
+        EXPECT_EQ(locate("6"), home + "\\" + row.library) << row.key;
+        EXPECT_EQ(std::string(found_java_home), home) << row.key;
+    }
+}
+
+TEST_F(Discovery, Step6TakesTheHighestAcceptedVersionWithALoadableLibrary)
+{
+    configure("11;<21", "");
+    struct Runtime {
+        const char* key;
+        const char* home;
+        int machine;
+    } runtimes[] = {
+        {"SOFTWARE\\JavaSoft\\JDK\\11.0.21", "jdk11", launcher_machine},
+        {"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "temurin17", launcher_machine},
+        {"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", "zulu17", launcher_machine},      // not newer
+        {"SOFTWARE\\Microsoft\\JDK\\21.0.1\\hotspot\\MSI", "ms21", launcher_machine}, // rejected
+        {"SOFTWARE\\JavaSoft\\JDK\\19", "jdk19-other", other_machine},              // cannot load
+    };
+    for (const Runtime& r : runtimes) {
+        make_library(in_scratch(std::string(r.home) + "\\bin\\server\\jvm.dll"), r.machine);
+        const char* value = strstr(r.key, "JavaSoft") ? "JavaHome" : strstr(r.key, "Zulu") ? "InstallationPath" : "Path";
+        set_string(r.key, value, in_scratch(r.home));
+    }
+    EXPECT_EQ(locate("6"), in_scratch("temurin17\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(std::string(found_java_home), in_scratch("temurin17"));
+}
+
+// A library of the other architecture could only fail to load: every step
+// passes over it, so a wrong JAVA_HOME no longer hides a registered runtime.
+TEST_F(Discovery, LibraryOfTheOtherArchitectureIsPassedOverByEveryStep)
+{
+    make_library(in_scratch("wrong\\jre\\bin\\client\\jvm.dll"), other_machine);
+    make_library(in_scratch("wrong\\bin\\server\\jvm.dll"), other_machine);
+    make_file(in_scratch("wrong\\release"), "JAVA_VERSION=\"17.0.2\"\n");
+    SetEnvironmentVariableA("JAVA_HOME", in_scratch("wrong").c_str());
+    make_library(in_scratch("right\\bin\\server\\jvm.dll"), launcher_machine);
+    register_version(0, "1.8", in_scratch("right"), "");
+    EXPECT_EQ(locate("51"), in_scratch("right\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(locate("71"), in_scratch("right\\bin\\server\\jvm.dll"));
+    configure("1.2.0", in_scratch("wrong\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(locate("0"), "(not found)");
+    clear_registry();
+    register_version(0, "1.8", "", in_scratch("wrong\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(locate("1"), "(not found)") << "RuntimeLib of the other architecture";
+}
+
+TEST_F(Discovery, Step7ProbesJavaHomeAndChecksItsReleaseVersion)
+{
+    struct Row {
+        const char* release; // null: no release file
+        const char* constraints;
+        const char* library;
+        bool found;
+    } rows[] = {
+        {"JAVA_VERSION=\"17.0.2\"\n", "11", "bin\\server\\jvm.dll", true},
+        {"JAVA_VERSION=\"1.8.0_392\"\n", "1.8", "jre\\bin\\server\\jvm.dll", true},
+        {"JAVA_VERSION=\"1.8.0_392\"\n", "11", "jre\\bin\\server\\jvm.dll", false},
+        {nullptr, "11", "bin\\server\\jvm.dll", false},
+        {nullptr, "", "bin\\client\\jvm.dll", true},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        std::string home = in_scratch("home" + std::to_string(n++));
+        make_library(home + "\\" + row.library, launcher_machine);
+        if (row.release != nullptr)
+            make_file(home + "\\release", row.release);
+        configure(row.constraints, "");
+        SetEnvironmentVariableA("JAVA_HOME", ("\"" + home + "\\\"").c_str());
+        found_java_home[0] = '\0';
+        EXPECT_EQ(locate("7"), row.found ? home + "\\" + row.library : "(not found)") << home;
+        EXPECT_EQ(std::string(found_java_home), row.found ? home : "") << home;
+    }
+}
+
+TEST_F(Discovery, TraceTellsWhyARuntimeWasOrWasNotTaken)
+{
+    std::string trace = in_scratch("trace.txt");
+    ASSERT_EQ(_putenv(("ORVANE_TRACE=" + trace).c_str()), 0);
+    trace_open();
+    ASSERT_TRUE(trace_enabled());
+    configure("17", "");
+    make_library(in_scratch("jdk17\\bin\\server\\jvm.dll"), launcher_machine);
+    set_string("SOFTWARE\\JavaSoft\\JDK\\17.0.2", "JavaHome", in_scratch("jdk17"));
+    set_string("SOFTWARE\\JavaSoft\\JDK\\11.0.1", "JavaHome", in_scratch("jdk11"));
+    EXPECT_EQ(locate("06"), in_scratch("jdk17\\bin\\server\\jvm.dll"));
+    clear_registry();
+    EXPECT_EQ(locate("6"), "(not found)");
+    trace_close();
+    _putenv("ORVANE_TRACE=");
+    FILE* file = fopen(trace.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    char text[8192] = {};
+    fread(text, 1, sizeof text - 1, file);
+    fclose(file);
+    std::string lines = text;
+    for (const std::string& expected : std::vector<std::string>{
+             "search step '0'\n", std::string("search step '6'\n"),
+          "candidate SOFTWARE\\JavaSoft\\JDK 11.0.1: rejected by the version constraints, or not newer than none\n",
+          "registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17.0.2 value JavaHome: \"" + in_scratch("jdk17") + "\"\n",
+          "candidate SOFTWARE\\JavaSoft\\JDK 17.0.2: " + in_scratch("jdk17") + ", library " +
+              in_scratch("jdk17\\bin\\server\\jvm.dll") + " (" + pe_machine_name(launcher_machine) + "): best so far\n",
+          "search step '6' found " + in_scratch("jdk17\\bin\\server\\jvm.dll") + "\n", "no runtime found\n"})
+        EXPECT_NE(lines.find(expected), std::string::npos) << "missing: " << expected << "in:\n" << lines;
+}
+
 // A 64-bit Java 8 has a server VM only. Its JRE is found by RuntimeLib, or
 // below JavaHome by step 1's scan; its JDK by step 3, also in the shipped order.
 TEST_F(Discovery, ServerOnlyJava8LayoutsAreFound)
@@ -449,7 +617,7 @@ TEST_F(Discovery, OrderWithoutStepsSearchesNothingAndReportsTheConstraints)
     launcher_config.report_missing_runtime = true;
     make_file(in_scratch("lib\\jvm.dll"));
     register_version(0, "1.5", "", in_scratch("lib\\jvm.dll"));
-    for (const char* order : {"", "x6-9"}) {
+    for (const char* order : {"", "x8-9"}) {
         EXPECT_EQ(locate(order), "(not found)") << "order \"" << order << "\"";
         std::vector<SeenBox> seen = boxes.take();
         ASSERT_EQ(seen.size(), 1u)

@@ -1,0 +1,149 @@
+#include "jvm/runtime_choice.h"
+#include "jvm/pe_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+namespace {
+
+TEST(RuntimeChoice, EveryVersionFormMeetsConstraintsByItsFields)
+{
+    struct Row {
+        const char* version;
+        const char* constraints;
+        bool accepted;
+    } rows[] = {
+        {"1.8.0_392", "1.8.0", true},   {"1.8.0_392", "11", false},   {"17.0.2.8", "11", true},
+        {"17.0.2.8", "17.0.1", true},   {"17.0.2.8", "17.0.3", false}, {"17", "17.0.1", false},
+        {"17", "11;<18", true},         {"zulu-17", "11", true},       {"zulu-17", "<17", false},
+        {"jdk-21", "21", true},         {"17.0.2+8", "17.0.2", true},  {"17.0.2+8", "=17.0.2.8", true},
+        {"11", "", true},               {"1.6.0", "1.4;<1.6", false},  {"1.5.0_22", "1.4;<1.6", true},
+        {"no digits", "1.2.0", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(runtime_version_accepted(row.version, row.constraints), row.accepted)
+            << row.version << " against " << row.constraints;
+}
+
+TEST(RuntimeChoice, HighestAcceptedVersionWinsAndTheFirstOfEqualsStays)
+{
+    const char* constraints = "11;<21";
+    struct Step {
+        const char* version;
+        bool taken;
+    } steps[] = {
+        {"1.8.0_392", false}, {"11.0.21.9", true}, {"zulu-17", true}, {"17", false},
+        {"17.0.9.9", true},   {"21.0.1", false},   {"11", false},     {"17.0.10", true},
+    };
+    bool have = false;
+    int32_t chosen = 0;
+    for (const Step& step : steps) {
+        bool taken = runtime_outranks(step.version, constraints, have, chosen);
+        EXPECT_EQ(taken, step.taken) << step.version;
+        if (taken) {
+            have = true;
+            chosen = runtime_version_value(step.version);
+        }
+    }
+    EXPECT_EQ(chosen, runtime_version_value("17.0.10"));
+}
+
+bool in_set(const char* path, void* context)
+{
+    return static_cast<std::set<std::string>*>(context)->count(path) != 0;
+}
+
+TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
+{
+    const std::string too_long(250, 'x');
+    struct Row {
+        std::set<std::string> usable;
+        const char* home;
+        const char* expected; // "" when none is usable
+    } rows[] = {
+        {{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\bin\\server\\jvm.dll"},
+        {{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\", "C:\\j\\bin\\client\\jvm.dll"},
+        {{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\server\\jvm.dll"},
+        {{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\client\\jvm.dll"},
+        {{"C:\\j\\jvm.dll"}, "C:\\j", ""},
+        {{too_long + "\\bin\\server\\jvm.dll"}, too_long.c_str(), ""}, // no joined path fits
+    };
+    for (Row& row : rows) {
+        char result[260] = "untouched";
+        bool found = probe_runtime_library(row.home, result, sizeof result, in_set, &row.usable);
+        EXPECT_EQ(found, row.expected[0] != '\0') << row.expected;
+        EXPECT_STREQ(result, row.expected);
+    }
+}
+
+TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
+{
+    struct Row {
+        const char* text;
+        size_t size;
+        const char* version; // null when none is given
+    } rows[] = {
+        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"17.0.2\"\nOS_NAME=\"Windows\"\n", 64, "17.0.2"},
+        {"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64, "1.8.0_392"},
+        {"JAVA_VERSION=21", 64, "21"},
+        {"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64, "21.0.2"},
+        {"JAVA_VERSION=\"17.0.2\"", 6, nullptr}, // does not fit
+        {"JAVA_VERSION=\"\"", 64, nullptr},
+        {"IMPLEMENTOR=x\n", 64, nullptr},
+        {"", 64, nullptr},
+    };
+    for (const Row& row : rows) {
+        char version[64] = {};
+        bool found = release_file_version(row.text, version, row.size);
+        EXPECT_EQ(found, row.version != nullptr) << row.text;
+        if (row.version != nullptr) {
+            EXPECT_STREQ(version, row.version) << row.text;
+        }
+    }
+}
+
+std::string write_temp(const std::string& name, const std::string& bytes)
+{
+    std::string path = ::testing::TempDir() + name;
+    FILE* file = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+    return path;
+}
+
+TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
+{
+    // The suite's stand-in runtimes, built for each architecture.
+    EXPECT_EQ(read_pe_machine(ORVANE_STANDIN_JVM32), pe_machine_x86) << ORVANE_STANDIN_JVM32;
+    EXPECT_EQ(read_pe_machine(ORVANE_STANDIN_JVM64), pe_machine_x64) << ORVANE_STANDIN_JVM64;
+
+    std::string dos(64, '\0');
+    dos[0] = 'M';
+    dos[1] = 'Z';
+    dos[0x3c] = 64;
+    struct Row {
+        const char* name;
+        std::string bytes;
+        int machine;
+    } rows[] = {
+        {"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6), pe_machine_arm64},
+        {"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6), pe_machine_x86},
+        {"pe-cut", dos + std::string("PE\0\0\x4c", 5), -1},
+        {"dos-only", dos, -1},
+        {"dos-cut", dos.substr(0, 40), -1},
+        {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
+        {"text", "JVM.DLL is not here", -1},
+        {"empty", "", -1},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(read_pe_machine(write_temp(row.name, row.bytes).c_str()), row.machine) << row.name;
+    EXPECT_EQ(read_pe_machine("/no/such/file"), -1);
+    std::string far = dos;
+    far[0x3f] = 0x7f; // the signature would lie 2 GiB out
+    EXPECT_EQ(pe_signature_offset(reinterpret_cast<const unsigned char*>(far.data()), 64), -1);
+}
+
+} // namespace
