@@ -311,7 +311,7 @@ static const char* environment(const char* name)
 
 char* expand_variables(const char* text)
 {
-    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment};
+    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment, 64};
     return expand_with_sources(text, &sources);
 }
 
