@@ -127,13 +127,21 @@ int run_second_instance_flow()
 // false with *exit_code set when this start ends here.
 bool claim_single_instance(int* exit_code)
 {
+    // Only the creation itself decides: between a failed open and a creation
+    // a second start (Explorer opening several files at once) could create
+    // the mutex as well, and both would run. A mutex this user may not open
+    // belongs to an instance running elevated.
     const char* name = launcher_config.main_class;
-    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-    if (existing == nullptr) {
-        instance_mutex = CreateMutexA(nullptr, TRUE, name);
+    HANDLE created = CreateMutexA(nullptr, TRUE, name);
+    DWORD error = GetLastError();
+    if (created != nullptr && error != ERROR_ALREADY_EXISTS) {
+        instance_mutex = created;
         return true;
     }
-    CloseHandle(existing);
+    if (created != nullptr)
+        CloseHandle(created);
+    else if (error != ERROR_ACCESS_DENIED)
+        return true;  // the name is taken by another kind of object: no instance
     if (!launcher_config.forward_second_instance) {
         report_error(message_text(message_already_running));
         *exit_code = 0;
