@@ -66,6 +66,9 @@ bool create_java_vm()
     launcher_config.jvm_options = expanded;
 
     tokenize_command_line(expanded, &jvm_option_tokens, false);
+    // An unset variable or a doubled blank leaves an empty token, which the
+    // JVM refuses as an unrecognized option.
+    drop_empty_tokens(&jvm_option_tokens);
     int32_t count = jvm_option_tokens.count;
     jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));
     for (int32_t i = 0; i < count; ++i)

@@ -149,3 +149,19 @@ char* next_token(char* text, const char* delimiters, char** cursor)
     }
     return start;
 }
+
+void drop_empty_tokens(ArgVector* args)
+{
+    int32_t kept = 0;
+    for (int32_t i = 0; i < args->count; ++i) {
+        if (args->items[i] != nullptr && args->items[i][0] != '\0')
+            args->items[kept++] = args->items[i];
+        else
+            free(args->items[i]);
+    }
+    args->count = kept;
+    if (kept == 0) {
+        free(args->items);
+        args->items = nullptr;
+    }
+}

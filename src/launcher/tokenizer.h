@@ -18,3 +18,7 @@ void unquote_token(char* token);
 // is held by the caller and starts as null; returns null when nothing is left.
 // Runs of delimiters never yield empty tokens.
 char* next_token(char* text, const char* delimiters, char** cursor);
+
+// Removes the empty tokens of args (freeing them), keeping the order of the
+// others.
+void drop_empty_tokens(ArgVector* args);

@@ -168,6 +168,18 @@ TEST(JavaStart, IniFileOptionsReachTheJvmAndMain)
     EXPECT_EQ(main_args(scenario), (Args{"static-ini", "from-ini"}));
 }
 
+TEST(JavaStart, EmptyJvmOptionsAreDroppedWhileEmptyArgumentsStay)
+{
+    Scenario scenario("empty_options");
+    scenario.use_standin("orvane.standin.Print").set(1003, "-Xss1m  %ORVANE_E2E_UNDEFINED% -Xmx64m");
+    LaunchOutcome outcome = scenario.run(with_arguments("x  y"));
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(scenario.record().options,
+              (Args{"-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar", "vfprintf", "abort", "exit"}));
+    EXPECT_EQ(main_args(scenario), (Args{"x", "", "y"}));
+}
+
 TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)
 {
     Scenario scenario("forwarding_too_long");

@@ -157,3 +157,28 @@ TEST(NextToken, SkipsRunsOfDelimitersAndEndsWithNull)
     EXPECT_EQ(next_token(nullptr, ";", &cursor), nullptr);
     EXPECT_EQ(cursor, nullptr);
 }
+
+TEST(DropEmptyTokens, KeepsTheOthersInOrder)
+{
+    const struct {
+        const char* text;
+        Strings expected;
+    } rows[] = {
+        {"-Xmx256m  -Da=b", {"-Xmx256m", "-Da=b"}},
+        {"-Xmx256m   ", {"-Xmx256m"}},
+        {"\"\" x \"\"", {"x"}},
+        {"   ", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("text: [") + row.text + "]");
+        ArgVector args{};
+        tokenize_command_line(row.text, &args, false);
+        drop_empty_tokens(&args);
+        Strings kept;
+        for (int32_t i = 0; i < args.count; ++i)
+            kept.push_back(args.items[i]);
+        EXPECT_EQ(kept, row.expected);
+        EXPECT_EQ(args.items == nullptr, args.count == 0);
+        free_arg_vector(&args);
+    }
+}
