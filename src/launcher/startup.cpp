@@ -94,22 +94,13 @@ int run_second_instance_flow()
 {
     if (!create_jvm())
         return -1;
-    // The arguments are joined as tokenized (unquoted, not quoted again) and
-    // split anew. A line that would not fit is refused, never cut short.
+    // The line is split anew, so each argument is quoted again: a document
+    // path with blanks must reach main whole. A line that would not fit is
+    // refused, never cut short.
     char line[forward_line_size];
-    size_t length = 0;
     bool fits = copy_bounded(line, sizeof line, launcher_config.second_instance_options);
-    length = strlen(line);
-    for (int32_t i = 1; fits && i < command_args.count; ++i) {
-        size_t argument_length = strlen(command_args.items[i]);
-        if (length + 1 + argument_length + 1 > sizeof line) {
-            fits = false;
-            break;
-        }
-        line[length++] = ' ';
-        memcpy(line + length, command_args.items[i], argument_length + 1);
-        length += argument_length;
-    }
+    for (int32_t i = 1; fits && i < command_args.count; ++i)
+        fits = append_quoted_argument(line, sizeof line, command_args.items[i]);
     if (!fits) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         report_error_with_reason("Internal error RC0000110");

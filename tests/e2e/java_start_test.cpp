@@ -139,14 +139,15 @@ TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
     scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, "--forwarded");
     HANDLE first = CreateMutexA(nullptr, TRUE, scenario.mutex_name().c_str());
     ASSERT_NE(first, nullptr);
-    LaunchOutcome outcome = scenario.run(with_arguments("a \"b c\""));
+    LaunchOutcome outcome =
+        scenario.run(with_arguments("a \"b c\" \"C:\\My Docs\\a.txt\" \"say \\\"hi\\\"\" \"\""));
     CloseHandle(first);
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     StandinRecord record = scenario.record();
     ASSERT_EQ(record.main_calls.size(), 1u);
-    // The forwarded line is joined unquoted and split again.
-    EXPECT_EQ(record.main_calls[0].args, (Args{"--forwarded", "a", "b", "c"}));
+    // Each argument arrives whole, as the second start was given it.
+    EXPECT_EQ(record.main_calls[0].args, (Args{"--forwarded", "a", "b c", "C:\\My Docs\\a.txt", "say \"hi\"", ""}));
     EXPECT_TRUE(record.has("attach Orvane thread"));
 }
 
