@@ -83,7 +83,7 @@ bool load_jvm_library(const char* saved_directory)
 
 } // namespace
 
-bool create_jvm()
+bool create_jvm(bool primary_main)
 {
     if (!detect_platform())
         return false;
@@ -110,5 +110,5 @@ bool create_jvm()
 
     if (!resolve_jni_entry_points())
         return false;
-    return create_java_vm();
+    return create_java_vm(primary_main);
 }

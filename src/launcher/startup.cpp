@@ -92,7 +92,9 @@ void run_service_flow()
 // of this start. Returns 0, or -1 when no JVM could be created.
 int run_second_instance_flow()
 {
-    if (!create_jvm())
+    // main runs here on an attached thread, which never moves to the working
+    // directory: the JVM keeps the directory it is created in.
+    if (!create_jvm(false))
         return -1;
     // The line is split anew, so each argument is quoted again: a document
     // path with blanks must reach main whole. A line that would not fit is

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -287,6 +288,16 @@ bool apply_working_directory(bool force)
         return true;
     report_error_with_reason(message_text(message_file_access), target);
     return false;
+}
+
+bool main_working_directory(char* directory, size_t size)
+{
+    const LauncherConfig& c = launcher_config;
+    const char* target = c.restore_launch_directory ? launch_directory : c.working_directory;
+    if (c.chdir_before_jvm || target[0] == '\0')
+        return false;
+    char full[PATH_MAX];
+    return realpath(target, full) != nullptr && copy_bounded(directory, size, full);
 }
 
 static bool fixed_date(char* buffer, int capacity)
