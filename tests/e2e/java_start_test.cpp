@@ -136,7 +136,7 @@ TEST(JavaStart, SystemExitEndsTheLauncherWithTheApplicationStatus)
 TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
 {
     Scenario scenario("forwarding");
-    scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, "--forwarded");
+    scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, "--forwarded").set(1011, "work");
     HANDLE first = CreateMutexA(nullptr, TRUE, scenario.mutex_name().c_str());
     ASSERT_NE(first, nullptr);
     LaunchOutcome outcome =
@@ -149,6 +149,8 @@ TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
     // Each argument arrives whole, as the second start was given it.
     EXPECT_EQ(record.main_calls[0].args, (Args{"--forwarded", "a", "b c", "C:\\My Docs\\a.txt", "say \"hi\"", ""}));
     EXPECT_TRUE(record.has("attach Orvane thread"));
+    // main runs where the JVM was created, never in value 1011.
+    EXPECT_FALSE(record.has_prefix("option 0 -Duser.dir=")) << "the JVM was told another directory";
 }
 
 TEST(JavaStart, IniFileOptionsReachTheJvmAndMain)
