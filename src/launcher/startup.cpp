@@ -134,7 +134,7 @@ bool claim_single_instance(int* exit_code)
     if (created != nullptr)
         CloseHandle(created);
     else if (error != ERROR_ACCESS_DENIED)
-        return true;  // the name is taken by another kind of object: no instance
+        return true;  // another failure (the name taken by another kind of object): no instance
     if (!launcher_config.forward_second_instance) {
         report_error(message_text(message_already_running));
         *exit_code = 0;
