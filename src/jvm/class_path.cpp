@@ -52,18 +52,34 @@ static char* listing_pattern(const char* directory)
     return pattern;
 }
 
+// How the listing of one directory ended.
+enum ListingOutcome { listing_complete, listing_not_opened, listing_broken };
+
+static ListingOutcome append_listed_archives(GrowString* class_path, const char* directory);
+
 // One entry of a listing: descends into a subdirectory, appends an archive.
-static bool add_listed_entry(GrowString* class_path, const char* directory,
+static void add_listed_entry(GrowString* class_path, const char* directory,
                              const WIN32_FIND_DATAA* entry)
 {
     const char* name = entry->cFileName;
     if ((entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
-            return true;
+        // A junction or symbolic link is not followed: it may lead back up
+        // the tree, and the ones a profile holds ("My Music" in Documents)
+        // deny listing anyway.
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0 ||
+            (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return;
+        // A subdirectory that cannot be listed (access denied, a path too
+        // long) adds nothing, and the scan goes on: one unreadable folder
+        // below the class path must not stop the application.
+        size_t length = class_path->length;
         char* subdirectory = concatenate_path(directory, name);
-        bool added = add_directory_archives(class_path, subdirectory);
+        if (append_listed_archives(class_path, subdirectory) != listing_complete && class_path->text != nullptr) {
+            class_path->length = length;
+            class_path->text[length] = '\0';
+        }
         free(subdirectory);
-        return added;
+        return;
     }
     if (is_archive_name(name)) {
         grow_string_append(class_path, directory);
@@ -71,35 +87,43 @@ static bool add_listed_entry(GrowString* class_path, const char* directory,
         grow_string_append(class_path, name);
         grow_string_append(class_path, ";");
     }
-    return true;
 }
 
-bool add_directory_archives(GrowString* class_path, const char* directory)
+// Appends the archives of directory and below. The last error tells why a
+// listing did not complete.
+static ListingOutcome append_listed_archives(GrowString* class_path, const char* directory)
 {
     char* pattern = listing_pattern(directory);
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(pattern, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
-        // Only a directory with nothing in it (a drive root has no "." either)
-        // gives these; the report reads the error before anything resets it.
-        DWORD error = GetLastError();
-        bool empty = error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND;
-        if (!empty)
-            report_error_with_reason("Internal error RC000001");
-        free(pattern);
-        return empty;
-    }
-    bool added;
-    do
-        added = add_listed_entry(class_path, directory, &entry);
-    while (added && FindNextFileA(listing, &entry));
-    if (added && GetLastError() != ERROR_NO_MORE_FILES) {
-        report_error_with_reason("Internal error RC000002");
-        added = false;
-    }
-    FindClose(listing);
+    DWORD error = GetLastError();
     free(pattern);
-    return added;
+    if (listing == INVALID_HANDLE_VALUE) {
+        SetLastError(error);
+        // Only a directory with nothing in it (a drive root has no "." either)
+        // gives these.
+        bool empty = error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND;
+        return empty ? listing_complete : listing_not_opened;
+    }
+    do
+        add_listed_entry(class_path, directory, &entry);
+    while (FindNextFileA(listing, &entry));
+    error = GetLastError();
+    FindClose(listing);
+    SetLastError(error);
+    return error == ERROR_NO_MORE_FILES ? listing_complete : listing_broken;
+}
+
+bool add_directory_archives(GrowString* class_path, const char* directory)
+{
+    // A configured directory that cannot be listed is reported: the class
+    // path would lack what the configuration names.
+    ListingOutcome outcome = append_listed_archives(class_path, directory);
+    if (outcome == listing_not_opened)
+        report_error_with_reason("Internal error RC000001");
+    else if (outcome == listing_broken)
+        report_error_with_reason("Internal error RC000002");
+    return outcome == listing_complete;
 }
 
 bool build_class_path(GrowString* class_path)

@@ -84,7 +84,7 @@ bool load_jvm_library(const char* saved_directory)
 
 } // namespace
 
-bool create_jvm()
+bool create_jvm(bool primary_main)
 {
     if (!detect_platform())
         return false;
@@ -115,7 +115,7 @@ bool create_jvm()
 
     if (!resolve_jni_entry_points())
         return false;
-    bool created = create_java_vm();
+    bool created = create_java_vm(primary_main);
     trace_phase_end("JVM creation");
     return created;
 }

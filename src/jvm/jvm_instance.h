@@ -29,5 +29,6 @@ bool resolve_jni_entry_points();
 // The last steps of JVM creation: the option text (configured options and
 // the class path), its expansion, the option array with the three hook
 // options, and JNI_CreateJavaVM. Needs the library loaded and its entry
-// points resolved. False after a reported failure.
-bool create_java_vm();
+// points resolved. With primary_main the JVM starts with the directory main
+// will run in as its user.dir. False after a reported failure.
+bool create_java_vm(bool primary_main = true);

@@ -7,6 +7,7 @@
 #include "app/system_services.h"
 #include "jvm/class_path.h"
 #include "launcher/configuration.h"
+#include "launcher/start_values.h"
 #include "launcher/text_buffers.h"
 #include "launcher/tokenizer.h"
 #include "launcher/trace.h"
@@ -42,6 +43,25 @@ static bool compose_option_text(GrowString* text)
     return true;
 }
 
+// From Java 11 on the JVM fixes the user.dir it is created with and resolves
+// relative files against it, whatever the property says later, while
+// relative opens go to the process's current directory. main moves to the
+// working directory only after creation (until then relative class-path
+// entries and library paths name files beside the executable), so the JVM is
+// given that directory as its user.dir from the start. Null when main runs
+// where the JVM is created.
+static char* starting_user_dir_option(bool primary_main)
+{
+    char directory[current_directory_size];
+    if (!primary_main || !main_working_directory(directory, sizeof directory))
+        return nullptr;
+    static const char prefix[] = "-Duser.dir=";
+    size_t size = sizeof prefix + strlen(directory);
+    char* option = static_cast<char*>(malloc(size));
+    format_text(option, size, "%s%s", prefix, directory);
+    return option;
+}
+
 bool resolve_jni_entry_points()
 {
     jvm_instance.create_java_vm =
@@ -55,7 +75,7 @@ bool resolve_jni_entry_points()
     return true;
 }
 
-bool create_java_vm()
+bool create_java_vm(bool primary_main)
 {
     GrowString text{};
     if (!compose_option_text(&text)) {
@@ -67,10 +87,18 @@ bool create_java_vm()
     launcher_config.jvm_options = expanded;
 
     tokenize_command_line(expanded, &jvm_option_tokens, false);
-    int32_t count = jvm_option_tokens.count;
+    // An unset variable or a doubled blank leaves an empty token, which the
+    // JVM refuses as an unrecognized option.
+    drop_empty_tokens(&jvm_option_tokens);
+    // The user.dir option comes first, so that one configured still wins.
+    char* user_dir_option = starting_user_dir_option(primary_main);
+    int32_t first = user_dir_option != nullptr ? 1 : 0;
+    int32_t count = first + jvm_option_tokens.count;
     jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));
-    for (int32_t i = 0; i < count; ++i)
-        jvm_option_array[i].optionString = jvm_option_tokens.items[i];
+    if (user_dir_option != nullptr)
+        jvm_option_array[0].optionString = user_dir_option;
+    for (int32_t i = first; i < count; ++i)
+        jvm_option_array[i].optionString = jvm_option_tokens.items[i - first];
     jvm_option_array[count].optionString = const_cast<char*>("vfprintf");
     jvm_option_array[count].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
     jvm_option_array[count + 1].optionString = const_cast<char*>("abort");

@@ -219,8 +219,12 @@ static bool search_explicit_list(char* result)
     char* cursor = nullptr;
     for (char* entry = next_token(list, ";", &cursor); entry != nullptr;
          entry = next_token(list, ";", &cursor)) {
-        if (strlen(entry) < path_size && library_is_usable(entry))
+        if (strlen(entry) < path_size && library_is_usable(entry)) {
+            // A listed library has no home the launcher knows of; a
+            // registered runtime tried before must not lend it its own.
+            found_java_home[0] = '\0';
             return copy_bounded(result, path_size, entry);
+        }
         trace_line("explicit entry %s: not usable", entry);
     }
     return false;
@@ -247,6 +251,10 @@ static bool search_java_home(char* result)
         trace_line("JAVA_HOME library %s: not usable", path);
         return false;
     }
+    // The library's home is the directory the variable names.
+    path[at] = '\0';
+    copy_bounded(found_java_home, sizeof found_java_home, path);
+    path[at] = suffix[0];
     return copy_bounded(result, path_size, path);
 }
 
@@ -500,6 +508,7 @@ bool locate_jvm_library(char* result)
     }
     result[0] = '\0';
     trace_line("no runtime found");
+    found_java_home[0] = '\0';
     const char* constraints = launcher_config.java_version_constraints;
     if (launcher_config.report_missing_runtime)
         report_error(message_text(message_no_runtime), constraints != nullptr ? constraints : "");

@@ -19,8 +19,11 @@ extern const char* const runtime_key_table[runtime_key_count];
 // whole tree. Written by the search steps only.
 extern const char* preferred_jvm_subpath;
 
-// "JavaHome" of the last registered runtime that passed the version check;
-// empty when none did. Read by the %JAVA_HOME% expansion.
+// After discovery the home of the library found: "JavaHome" of the
+// registered runtime that yielded it, or the directory JAVA_HOME names; empty
+// when that is unknown (a library of the explicit list) or nothing was
+// found. During the registry search, "JavaHome" of the last candidate that
+// passed the version check. Read by the %JAVA_HOME% expansion.
 extern char found_java_home[path_size];
 
 // Runs the configured search steps; on success result (path_size bytes)

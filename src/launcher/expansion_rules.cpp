@@ -46,11 +46,13 @@ int heap_percentage(const char* suffix)
     return percentage < 1 || percentage > 100 ? 100 : percentage;
 }
 
-int heap_megabytes(uint64_t bytes, int percentage)
+int heap_megabytes(uint64_t bytes, int percentage, int address_bits)
 {
     // Stored configurations were sized against these exact figures: above
-    // 2 GiB a 32-bit JVM is given a share of 1 GiB, while exactly 2 GiB stays.
-    if (bytes > 0x80000000ull)
+    // 2 GiB a 32-bit JVM is given a share of 1 GiB, while exactly 2 GiB
+    // stays, since a 32-bit process cannot hold a larger heap. A 64-bit JVM
+    // has no such limit and gets its share of the whole memory.
+    if (address_bits <= 32 && bytes > 0x80000000ull)
         bytes = 0x40000000ull;
     long double megabytes = static_cast<long double>(bytes) * (percentage / 100.0L) / 1024 / 1024;
     int result = static_cast<int>(megabytes);
@@ -75,7 +77,7 @@ static void append_name_value(GrowString* result, const char* name, const Expans
     } else if (strncmp(name, "AVAILRAM", 8) == 0 || strncmp(name, "TOTALRAM", 8) == 0) {
         uint64_t bytes = sources->physical_memory(name[0] == 'T');
         format_text(expansion_value, expansion_value_size, "%dm",
-                    heap_megabytes(bytes, heap_percentage(name + 8)));
+                    heap_megabytes(bytes, heap_percentage(name + 8), sources->address_bits));
     } else {
         value = sources->lookup_environment(name);
         if (value == nullptr)

@@ -18,6 +18,7 @@ struct ExpansionSources {
     uint64_t (*physical_memory)(bool total);
     // The environment variable of that name, or null when it is undefined.
     const char* (*lookup_environment)(const char* name);
+    int address_bits;  // the launcher's pointer width, 32 or 64: heap limits
 };
 
 // Receives the date, time and memory values before they are appended.
@@ -34,6 +35,7 @@ char* expand_with_sources(const char* text, const ExpansionSources* sources);
 // outside 1 to 100 gives 100.
 int heap_percentage(const char* suffix);
 
-// Megabytes for a heap of percentage of bytes: above 2 GiB counts as 1 GiB
-// (exactly 2 GiB stays), the share is truncated and never below 64.
-int heap_megabytes(uint64_t bytes, int percentage);
+// Megabytes for a heap of percentage of bytes, for a launcher whose pointers
+// have address_bits bits: in a 32-bit launcher above 2 GiB counts as 1 GiB
+// (exactly 2 GiB stays); the share is truncated and never below 64.
+int heap_megabytes(uint64_t bytes, int percentage, int address_bits);

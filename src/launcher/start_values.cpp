@@ -120,3 +120,17 @@ bool apply_working_directory(bool force)
     }
     return true;
 }
+
+bool main_working_directory(char* directory, size_t size)
+{
+    const LauncherConfig& c = launcher_config;
+    if (c.chdir_before_jvm)
+        return false;
+    const char* target = c.restore_launch_directory ? launch_directory : c.working_directory;
+    if (target[0] == '\0')
+        return false;
+    // Relative to the current directory, which is the executable's directory
+    // until main moves.
+    DWORD length = GetFullPathNameA(target, static_cast<DWORD>(size), directory, nullptr);
+    return length != 0 && length < size;
+}

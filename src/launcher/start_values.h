@@ -2,6 +2,7 @@
 // the extraction directory, the launch and executable directories, the
 // application name, and the working-directory step of a start.
 #pragma once
+#include <cstddef>
 
 // extract_dir from value 1007 (0 ".", 1 ".\" + hex, other: the temporary
 // directory + hex). A directory that would not fit is reported and left
@@ -20,3 +21,8 @@ char* derive_app_name();
 // force is false and value 1016 is set, else value 1011 when it is not
 // empty. False after a reported failure.
 bool apply_working_directory(bool force);
+
+// The directory a primary invocation moves to before main (see
+// apply_working_directory with force false), as a full path into directory;
+// false when main runs where the JVM is created or the path does not fit.
+bool main_working_directory(char* directory, size_t size);

@@ -93,24 +93,17 @@ void run_service_flow()
 // of this start. Returns 0, or -1 when no JVM could be created.
 int run_second_instance_flow()
 {
-    if (!create_jvm())
+    // main runs here on an attached thread, which never moves to the working
+    // directory: the JVM keeps the directory it is created in.
+    if (!create_jvm(false))
         return -1;
-    // The arguments are joined as tokenized (unquoted, not quoted again) and
-    // split anew. A line that would not fit is refused, never cut short.
+    // The line is split anew, so each argument is quoted again: a document
+    // path with blanks must reach main whole. A line that would not fit is
+    // refused, never cut short.
     char line[forward_line_size];
-    size_t length = 0;
     bool fits = copy_bounded(line, sizeof line, launcher_config.second_instance_options);
-    length = strlen(line);
-    for (int32_t i = 1; fits && i < command_args.count; ++i) {
-        size_t argument_length = strlen(command_args.items[i]);
-        if (length + 1 + argument_length + 1 > sizeof line) {
-            fits = false;
-            break;
-        }
-        line[length++] = ' ';
-        memcpy(line + length, command_args.items[i], argument_length + 1);
-        length += argument_length;
-    }
+    for (int32_t i = 1; fits && i < command_args.count; ++i)
+        fits = append_quoted_argument(line, sizeof line, command_args.items[i]);
     if (!fits) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         report_error_with_reason("Internal error RC0000110");
@@ -128,13 +121,21 @@ int run_second_instance_flow()
 // false with *exit_code set when this start ends here.
 bool claim_single_instance(int* exit_code)
 {
+    // Only the creation itself decides: between a failed open and a creation
+    // a second start (Explorer opening several files at once) could create
+    // the mutex as well, and both would run. A mutex this user may not open
+    // belongs to an instance running elevated.
     const char* name = launcher_config.main_class;
-    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-    if (existing == nullptr) {
-        instance_mutex = CreateMutexA(nullptr, TRUE, name);
+    HANDLE created = CreateMutexA(nullptr, TRUE, name);
+    DWORD error = GetLastError();
+    if (created != nullptr && error != ERROR_ALREADY_EXISTS) {
+        instance_mutex = created;
         return true;
     }
-    CloseHandle(existing);
+    if (created != nullptr)
+        CloseHandle(created);
+    else if (error != ERROR_ACCESS_DENIED)
+        return true;  // another failure (the name taken by another kind of object): no instance
     if (!launcher_config.forward_second_instance) {
         report_error(message_text(message_already_running));
         *exit_code = 0;

@@ -149,3 +149,68 @@ char* next_token(char* text, const char* delimiters, char** cursor)
     }
     return start;
 }
+
+bool append_quoted_argument(char* line, size_t size, const char* argument)
+{
+    size_t start = strlen(line);
+    size_t at = start;
+    bool fits = true;
+    auto put = [&](char c) {
+        if (at + 1 < size)
+            line[at++] = c;
+        else
+            fits = false;
+    };
+    // A blank separates unless quoted, and an empty token counts only
+    // between quotes. The quotes around the whole argument are the ones the
+    // tokenizer strips as first and last character.
+    bool wrap = argument[0] == '\0' || strchr(argument, ' ') != nullptr;
+    put(' ');
+    if (wrap)
+        put('"');
+    for (const char* p = argument; *p != '\0'; ++p) {
+        if (*p == '"') {
+            // A quote of its own only stays as backslash-quote.
+            put('\\');
+            put('"');
+        } else if (*p == '\\' && p[1] != '\0' && p[1] != '"') {
+            // The tokenizer gives every backslash back together with the
+            // character after it, so the pair is copied as it stands.
+            put('\\');
+            put(*++p);
+            // The splitter's escape outlives a blank, the unquoting's does
+            // not: a bare quote here is taken literally by the one and dropped
+            // by the other, which brings both into step again.
+            if (*p == ' ')
+                put('"');
+        } else if (*p == '\\') {
+            // The tokenizer never yields a lone backslash before a quote or at
+            // the end; one is doubled so that it cannot open or close a
+            // quoted stretch.
+            put('\\');
+            put('\\');
+        } else {
+            put(*p);
+        }
+    }
+    if (wrap)
+        put('"');
+    line[fits ? at : start] = '\0';
+    return fits;
+}
+
+void drop_empty_tokens(ArgVector* args)
+{
+    int32_t kept = 0;
+    for (int32_t i = 0; i < args->count; ++i) {
+        if (args->items[i] != nullptr && args->items[i][0] != '\0')
+            args->items[kept++] = args->items[i];
+        else
+            free(args->items[i]);
+    }
+    args->count = kept;
+    if (kept == 0) {
+        free(args->items);
+        args->items = nullptr;
+    }
+}

@@ -18,3 +18,13 @@ void unquote_token(char* token);
 // is held by the caller and starts as null; returns null when nothing is left.
 // Runs of delimiters never yield empty tokens.
 char* next_token(char* text, const char* delimiters, char** cursor);
+
+// Appends a blank and argument to the text in line (size bytes), written so
+// that tokenize_command_line gives argument back exactly, for every text the
+// tokenizer itself produces. False, with line unchanged, when it would not
+// fit.
+bool append_quoted_argument(char* line, size_t size, const char* argument);
+
+// Removes the empty tokens of args (freeing them), keeping the order of the
+// others.
+void drop_empty_tokens(ArgVector* args);

@@ -39,7 +39,8 @@ static const char* read_environment(const char* name)
 char* expand_variables(const char* text)
 {
     const ExpansionSources sources = {found_java_home, read_local_date, read_local_time,
-                                      read_physical_memory, read_environment};
+                                      read_physical_memory, read_environment,
+                                      static_cast<int>(sizeof(void*) * 8)};
     return expand_with_sources(text, &sources);
 }
 

@@ -136,18 +136,21 @@ TEST(JavaStart, SystemExitEndsTheLauncherWithTheApplicationStatus)
 TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
 {
     Scenario scenario("forwarding");
-    scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, "--forwarded");
+    scenario.use_standin("orvane.standin.Print").set(1029, "0").set(1037, "1").set(1038, "--forwarded").set(1011, "work");
     HANDLE first = CreateMutexA(nullptr, TRUE, scenario.mutex_name().c_str());
     ASSERT_NE(first, nullptr);
-    LaunchOutcome outcome = scenario.run(with_arguments("a \"b c\""));
+    LaunchOutcome outcome =
+        scenario.run(with_arguments("a \"b c\" \"C:\\My Docs\\a.txt\" \"say \\\"hi\\\"\" \"\""));
     CloseHandle(first);
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     StandinRecord record = scenario.record();
     ASSERT_EQ(record.main_calls.size(), 1u);
-    // The forwarded line is joined unquoted and split again.
-    EXPECT_EQ(record.main_calls[0].args, (Args{"--forwarded", "a", "b", "c"}));
+    // Each argument arrives whole, as the second start was given it.
+    EXPECT_EQ(record.main_calls[0].args, (Args{"--forwarded", "a", "b c", "C:\\My Docs\\a.txt", "say \"hi\"", ""}));
     EXPECT_TRUE(record.has("attach Orvane thread"));
+    // main runs where the JVM was created, never in value 1011.
+    EXPECT_FALSE(record.has_prefix("option 0 -Duser.dir=")) << "the JVM was told another directory";
 }
 
 TEST(JavaStart, IniFileOptionsReachTheJvmAndMain)
@@ -166,6 +169,18 @@ TEST(JavaStart, IniFileOptionsReachTheJvmAndMain)
     EXPECT_EQ(record.options, (Args{"-Xmx64m", "-Dini.append=1", "-Djava.class.path=orvane-demo.jar",
                                     "vfprintf", "abort", "exit"}));
     EXPECT_EQ(main_args(scenario), (Args{"static-ini", "from-ini"}));
+}
+
+TEST(JavaStart, EmptyJvmOptionsAreDroppedWhileEmptyArgumentsStay)
+{
+    Scenario scenario("empty_options");
+    scenario.use_standin("orvane.standin.Print").set(1003, "-Xss1m  %ORVANE_E2E_UNDEFINED% -Xmx64m");
+    LaunchOutcome outcome = scenario.run(with_arguments("x  y"));
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(scenario.record().options,
+              (Args{"-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar", "vfprintf", "abort", "exit"}));
+    EXPECT_EQ(main_args(scenario), (Args{"x", "", "y"}));
 }
 
 TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)

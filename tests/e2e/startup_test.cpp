@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 
 #include "scenario.h"
 
@@ -49,6 +50,66 @@ TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeld)
     EXPECT_EQ(outcome.windows[0].caption, "Error");
     EXPECT_EQ(outcome.windows[0].text, "An instance of this program is already running.");
     EXPECT_EQ(outcome.exit_code, 0u);
+}
+
+TEST(Startup, InstanceMutexThatCannotBeOpenedStillMeansAnotherInstance)
+{
+    // A first instance running elevated: its mutex denies this user access.
+    Scenario scenario("denied_instance");
+    scenario.use_standin("orvane.standin.Print").set(1029, "0");
+    SECURITY_DESCRIPTOR descriptor;
+    ACL empty_acl;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                InitializeAcl(&empty_acl, sizeof empty_acl, ACL_REVISION) &&
+                SetSecurityDescriptorDacl(&descriptor, TRUE, &empty_acl, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    HANDLE first = CreateMutexA(&attributes, TRUE, scenario.mutex_name().c_str());
+    ASSERT_NE(first, nullptr);
+    LaunchOutcome outcome = scenario.run();
+    CloseHandle(first);
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(outcome.windows[0].text, "An instance of this program is already running.");
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_TRUE(scenario.record().main_calls.empty()) << "main ran beside the first instance";
+}
+
+TEST(Startup, OfTwoLaunchersStartedTogetherExactlyOneRunsMain)
+{
+    // main throws, and the winner's box holds it, and its mutex, until the
+    // other launcher has ended.
+    const std::string refusal = "An instance of this program is already running.";
+    Scenario scenario("started_together");
+    scenario.use_standin("orvane.standin.Throw").set(1029, "0");
+    scenario.make();
+    SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", scenario.record_path().c_str());
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE ended[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    LaunchOutcome outcomes[2];
+    std::thread starters[2];
+    for (int i = 0; i < 2; ++i)
+        starters[i] = std::thread([&, i] {
+            LaunchOptions options;
+            options.on_window = [&](const SeenWindow& seen, HANDLE) {
+                if (seen.text != refusal)
+                    WaitForSingleObject(ended[1 - i], 20000);
+            };
+            WaitForSingleObject(go, INFINITE);
+            outcomes[i] = run_launcher(scenario.exe(), options);
+            SetEvent(ended[i]);
+        });
+    SetEvent(go);
+    for (std::thread& starter : starters)
+        starter.join();
+    for (HANDLE event : {go, ended[0], ended[1]})
+        CloseHandle(event);
+    EXPECT_EQ(scenario.record().main_calls.size(), 1u);
+    int refused = 0;
+    for (const LaunchOutcome& outcome : outcomes) {
+        EXPECT_TRUE(outcome.started && !outcome.timed_out);
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        refused += outcome.windows[0].text == refusal && outcome.exit_code == 0;
+    }
+    EXPECT_EQ(refused, 1);
 }
 
 TEST(Startup, LauncherOwnsTheInstanceMutexWhileItRuns)

@@ -157,3 +157,56 @@ TEST(NextToken, SkipsRunsOfDelimitersAndEndsWithNull)
     EXPECT_EQ(next_token(nullptr, ";", &cursor), nullptr);
     EXPECT_EQ(cursor, nullptr);
 }
+
+// A forwarded argument comes back from its line exactly as it was: here every
+// token of every text of up to seven characters made of a, the blank, the
+// double quote and the backslash, which includes every odd case above.
+TEST(AppendQuotedArgument, TokenizingTheLineGivesBackEveryToken)
+{
+    const char alphabet[] = {'a', ' ', '"', '\\'};
+    for (int length = 0; length <= 7; ++length) {
+        int variants = 1 << (2 * length);
+        for (int variant = 0; variant < variants; ++variant) {
+            std::string text;
+            for (int i = 0; i < length; ++i)
+                text += alphabet[(variant >> (2 * i)) & 3];
+            Strings tokens = split(text.c_str());
+            char line[256] = "--open";
+            for (const std::string& token : tokens)
+                ASSERT_TRUE(append_quoted_argument(line, sizeof line, token.c_str()));
+            Strings expected = {"--open"};
+            expected.insert(expected.end(), tokens.begin(), tokens.end());
+            ASSERT_EQ(split(line), expected) << "text [" << text << "] line [" << line << "]";
+        }
+    }
+    char line[16] = "--open";
+    EXPECT_FALSE(append_quoted_argument(line, sizeof line, "C:\\My Docs"));
+    EXPECT_STREQ(line, "--open") << "a line that would not fit is left as it was";
+    EXPECT_TRUE(append_quoted_argument(line, sizeof line, "C:\\My"));
+    EXPECT_STREQ(line, "--open C:\\My");
+}
+
+TEST(DropEmptyTokens, KeepsTheOthersInOrder)
+{
+    const struct {
+        const char* text;
+        Strings expected;
+    } rows[] = {
+        {"-Xmx256m  -Da=b", {"-Xmx256m", "-Da=b"}},
+        {"-Xmx256m   ", {"-Xmx256m"}},
+        {"\"\" x \"\"", {"x"}},
+        {"   ", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("text: [") + row.text + "]");
+        ArgVector args{};
+        tokenize_command_line(row.text, &args, false);
+        drop_empty_tokens(&args);
+        Strings kept;
+        for (int32_t i = 0; i < args.count; ++i)
+            kept.push_back(args.items[i]);
+        EXPECT_EQ(kept, row.expected);
+        EXPECT_EQ(args.items == nullptr, args.count == 0);
+        free_arg_vector(&args);
+    }
+}

@@ -67,10 +67,10 @@ const char* fake_environment(const char* name)
     return nullptr;
 }
 
-std::string expand(const char* text, const char* java_home = "C:\\jre")
+std::string expand(const char* text, const char* java_home = "C:\\jre", int address_bits = 32)
 {
     const ExpansionSources sources = {java_home, fake_date, fake_time, fake_memory,
-                                      fake_environment};
+                                      fake_environment, address_bits};
     char* expanded = expand_with_sources(text, &sources);
     std::string result = expanded;
     free(expanded);
@@ -163,42 +163,53 @@ TEST(VariableExpansion, FailingDateCallAddsNothing)
     machine = FakeMachine{};
 }
 
-TEST(VariableExpansion, HeapSizesFollowTheMemoryRules)
+// A 32-bit launcher counts more than 2 GiB as 1 GiB, since its process
+// cannot hold a larger heap; a 64-bit one takes its share of all memory.
+TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
 {
     const struct {
+        int bits;
         uint64_t available;
         uint64_t total;
         const char* text;
         const char* expected;
     } rows[] = {
-        {gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
-        {gib + gib / 2, 0, "%AVAILRAM%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAM100%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAM0%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAM101%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAMx%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAM-5%", "1536m"},
-        {gib + gib / 2, 0, "%AVAILRAM50abc%", "768m"},
-        {gib + gib / 2, 0, "-Xms64m -Xmx%AVAILRAM50%", "-Xms64m -Xmx768m"},
-        {0, 8 * gib, "%TOTALRAM%", "1024m"},
-        {0, 8 * gib, "%TOTALRAM25%", "256m"},
-        {0, 2 * gib, "%TOTALRAM%", "2048m"},
-        {0, 2 * gib + 1, "%TOTALRAM%", "1024m"},
-        {100 * mib, 0, "%AVAILRAM10%", "64m"},
-        {64 * mib - 1, 0, "%AVAILRAM%", "64m"},
-        {gib, 0, "%AVAILRAM30%", "307m"},
-        {gib, 0, "%AVAILRAM1%", "64m"},
-        {0, 0, "%AVAILRAM%", "64m"},
-        {gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
-        {gib, 0, "[%availram%]", "[]"},
+        {32, gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM100%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM0%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM101%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAMx%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM-5%", "1536m"},
+        {32, gib + gib / 2, 0, "%AVAILRAM50abc%", "768m"},
+        {32, gib + gib / 2, 0, "-Xms64m -Xmx%AVAILRAM50%", "-Xms64m -Xmx768m"},
+        {32, 0, 8 * gib, "%TOTALRAM%", "1024m"},
+        {32, 0, 8 * gib, "%TOTALRAM25%", "256m"},
+        {32, 0, 2 * gib, "%TOTALRAM%", "2048m"},
+        {32, 0, 2 * gib + 1, "%TOTALRAM%", "1024m"},
+        {32, 100 * mib, 0, "%AVAILRAM10%", "64m"},
+        {32, 64 * mib - 1, 0, "%AVAILRAM%", "64m"},
+        {32, gib, 0, "%AVAILRAM30%", "307m"},
+        {32, gib, 0, "%AVAILRAM1%", "64m"},
+        {32, 0, 0, "%AVAILRAM%", "64m"},
+        {32, gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
+        {32, gib, 0, "[%availram%]", "[]"},
+        {64, 0, 16 * gib, "-Xmx%TOTALRAM50%", "-Xmx8192m"},
+        {64, 0, 8 * gib, "%TOTALRAM25%", "2048m"},
+        {64, 6 * gib, 0, "%AVAILRAM%", "6144m"},
+        {64, 0, 2 * gib + mib, "%TOTALRAM%", "2049m"},
+        {64, 1024 * gib, 0, "%AVAILRAM%", "1048576m"},
+        {64, gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
+        {64, 100 * mib, 0, "%AVAILRAM10%", "64m"},
+        {64, 0, 0, "%AVAILRAM%", "64m"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("[") + row.text + "] available " + std::to_string(row.available) +
-                     " total " + std::to_string(row.total));
+        SCOPED_TRACE(std::string("[") + row.text + "] " + std::to_string(row.bits) + "-bit, available " +
+                     std::to_string(row.available) + " total " + std::to_string(row.total));
         machine = FakeMachine{};
         machine.available = row.available;
         machine.total = row.total;
-        EXPECT_EQ(expand(row.text), row.expected);
+        EXPECT_EQ(expand(row.text, "C:\\jre", row.bits), row.expected);
     }
     machine = FakeMachine{};
 }

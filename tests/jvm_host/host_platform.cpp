@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -289,6 +290,16 @@ bool apply_working_directory(bool force)
     return false;
 }
 
+bool main_working_directory(char* directory, size_t size)
+{
+    const LauncherConfig& c = launcher_config;
+    const char* target = c.restore_launch_directory ? launch_directory : c.working_directory;
+    if (c.chdir_before_jvm || target[0] == '\0')
+        return false;
+    char full[PATH_MAX];
+    return realpath(target, full) != nullptr && copy_bounded(directory, size, full);
+}
+
 static bool fixed_date(char* buffer, int capacity)
 {
     return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131");
@@ -311,7 +322,7 @@ static const char* environment(const char* name)
 
 char* expand_variables(const char* text)
 {
-    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment};
+    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment, 64};
     return expand_with_sources(text, &sources);
 }
 

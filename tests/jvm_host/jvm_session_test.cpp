@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -31,6 +32,8 @@ const char session_options[] =
     "-Xmx64m -Dorvane.test=yes -Dorvane.home=%JAVA_HOME% -Djava.security.manager=allow -Xcheck:jni -Xlog:gc";
 
 std::string creation_failure = "not attempted";
+// The working directory configured when the JVM was created.
+const std::string session_work = "/tmp/orvane-jvm-host-session-" + std::to_string(getpid());
 std::string options_after_creation;
 std::string captured_at_creation;  // the launcher's capture
 std::string console_at_creation;   // file descriptors 1 and 2
@@ -44,6 +47,13 @@ protected:
         if (creation_failure != "not attempted")
             return;
         reset_launcher_config(session_options, "orvane/test/Probe");
+        mkdir(session_work.c_str(), 0700);
+        FILE* file = fopen((session_work + "/x").c_str(), "w");
+        if (file != nullptr) {
+            fputs("in the working directory", file);
+            fclose(file);
+        }
+        launcher_config.working_directory = copy_text(session_work.c_str());
         exit_hook_is_unexpected = true;
         FdCapture out = begin_capture(1);
         FdCapture err = begin_capture(2);
@@ -52,6 +62,12 @@ protected:
         console_at_creation += end_capture(out);
         options_after_creation = launcher_config.jvm_options;
         captured_at_creation.assign(captured_output, static_cast<size_t>(captured_length));
+    }
+
+    static void TearDownTestSuite()
+    {
+        unlink((session_work + "/x").c_str());
+        rmdir(session_work.c_str());
     }
 
     void SetUp() override
@@ -284,6 +300,18 @@ TEST_F(JvmSession, ServiceModeAddsServiceNameDescriptionAndStartType)
     std::vector<std::string> events = recorded_events();
     EXPECT_NE(std::find(events.begin(), events.end(), "install_console_ctrl_handler"), events.end());
     EXPECT_TRUE(recorded_reports().empty());
+}
+
+TEST_F(JvmSession, RelativeFilesResolveInTheWorkingDirectoryForFileAndStreamAlike)
+{
+    char start[current_directory_size];
+    ASSERT_NE(getcwd(start, sizeof start), nullptr);
+    launcher_config.working_directory = copy_text(session_work.c_str());
+    bool returned = run_main({});
+    std::string seen = probe("relativeFile", "x");
+    ASSERT_EQ(chdir(start), 0);
+    ASSERT_TRUE(returned);
+    EXPECT_EQ(seen, session_work + "/x|in the working directory");
 }
 
 // ---- the argument array ----------------------------------------------------

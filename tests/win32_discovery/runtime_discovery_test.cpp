@@ -308,7 +308,7 @@ TEST_F(Discovery, RejectedVersionsLeaveFoundJavaHomeAlone)
     make_file(in_scratch("16\\jvm.dll"));
     register_version(0, "1.6", in_scratch("16"), in_scratch("16\\jvm.dll"));
     copy_bounded(found_java_home, sizeof found_java_home, "untouched");
-    EXPECT_EQ(locate("1"), "(not found)");
+    EXPECT_FALSE(search_registered_runtimes(result, sizeof result, 0, 1));
     EXPECT_STREQ(found_java_home, "untouched");
 }
 
@@ -567,7 +567,35 @@ TEST_F(Discovery, JavaHomeVariableLosesItsQuotes)
     make_file(in_scratch("jdk\\jre\\bin\\client\\jvm.dll"));
     SetEnvironmentVariableA("JAVA_HOME", ("\"" + in_scratch("jdk") + "\"").c_str());
     EXPECT_EQ(locate("5"), in_scratch("jdk\\jre\\bin\\client\\jvm.dll"));
-    EXPECT_STREQ(found_java_home, "");
+    EXPECT_EQ(std::string(found_java_home), in_scratch("jdk"));
+}
+
+// A registered runtime that passed the version check but yielded no library
+// leaves no trace: afterwards found_java_home is the home of the library
+// found, or empty when that is unknown or nothing was found.
+TEST_F(Discovery, FoundJavaHomeIsTheHomeOfTheLibraryFound)
+{
+    make_file(in_scratch("registered\\readme.txt"));
+    make_file(in_scratch("listed\\jvm.dll"));
+    make_file(in_scratch("env\\jre\\bin\\client\\jvm.dll"));
+    make_file(in_scratch("other\\jre\\bin\\classic\\jvm.dll"));
+    register_version(0, "1.6", in_scratch("registered"), "");
+    register_version(4, "1.6", in_scratch("other"), "");
+    SetEnvironmentVariableA("JAVA_HOME", in_scratch("env").c_str());
+    const struct {
+        const char* order;
+        std::string list, library, home;
+    } rows[] = {
+        {"10", in_scratch("listed\\jvm.dll"), in_scratch("listed\\jvm.dll"), ""},
+        {"15", "", in_scratch("env\\jre\\bin\\client\\jvm.dll"), in_scratch("env")},
+        {"1", "", "(not found)", ""},
+        {"14", "", in_scratch("other\\jre\\bin\\classic\\jvm.dll"), in_scratch("other")},
+    };
+    for (const auto& row : rows) {
+        configure("1.2.0", row.list);
+        EXPECT_EQ(locate(row.order), row.library) << "order " << row.order;
+        EXPECT_EQ(std::string(found_java_home), row.home) << "order " << row.order;
+    }
 }
 
 TEST_F(Discovery, SearchOrderRunsItsStepsAsWritten)
@@ -593,7 +621,7 @@ TEST_F(Discovery, PathsTooLongForTheirBufferAreSkipped)
     SetEnvironmentVariableA("JAVA_HOME", deep.c_str());
     EXPECT_EQ(locate("5"), "(not found)");
     register_version(0, "1.6", deep, "");
-    EXPECT_EQ(locate("1"), "(not found)");
+    EXPECT_FALSE(search_registered_runtimes(result, sizeof result, 0, 1));
     EXPECT_EQ(std::string(found_java_home), deep);
 }
 

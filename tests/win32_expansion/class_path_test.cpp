@@ -90,23 +90,91 @@ TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
     EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
 }
 
-// A subdirectory whose listing pattern is longer than MAX_PATH cannot be
-// listed by the ANSI calls (error 206); the whole assembly ends there. Wine
-// limits only the text handed to a call, so relative names make the tree.
-TEST(ClassPath, FailureInASubdirectoryEndsTheWholeAssembly)
+// Runs ln or rm on a path below the current directory, with "/" for "\\".
+// Wine starts programs of the build machine as well, but hands back no
+// handle to wait on: callers await the effect.
+bool start_file_command(const char* command, const std::string& arguments, const std::string& path)
+{
+    using UnixNameFunction = char*(CDECL*)(const WCHAR*);
+    auto unix_name = reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    WCHAR current[MAX_PATH];
+    char* directory = unix_name != nullptr && GetCurrentDirectoryW(MAX_PATH, current) != 0 ? unix_name(current)
+                                                                                         : nullptr;
+    if (directory == nullptr)
+        return false;
+    std::string line = std::string(command) + " " + arguments + " " + directory + "/" + path;
+    HeapFree(GetProcessHeap(), 0, directory);
+    for (size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\'))
+        line[at] = '/';
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+}
+
+// Waits up to 5 s until path has (or, with present false, lacks) the
+// attributes of a link to a directory.
+bool await_directory_link(const std::string& path, bool present)
+{
+    DWORD wanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    for (int i = 0; i < 100; ++i, Sleep(50)) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & wanted) == wanted) == present)
+            return true;
+    }
+    return false;
+}
+
+// A symbolic link to a directory: Wine 8 makes none through the Win32 calls
+// (CreateSymbolicLinkA pretends, FSCTL_SET_REPARSE_POINT is refused), but it
+// shows a symbolic link of the build machine as a directory reparse point,
+// and cannot remove one either. target is relative to the link.
+bool make_directory_link(const std::string& link, const char* target)
+{
+    return start_file_command("/bin/ln -s", target, link) && await_directory_link(link, true);
+}
+
+bool remove_directory_link(const std::string& link)
+{
+    return start_file_command("/bin/rm", "-f", link) && await_directory_link(link, false);
+}
+
+// Below a configured directory, a subdirectory that cannot be listed and a
+// link to a directory (here two loops) add nothing, and the scan goes on. A
+// listing pattern longer than MAX_PATH (error 206) is the unlistable
+// subdirectory Wine can show: as root it lists folders whose access is denied.
+TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
 {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.ready()) << scratch.path();
     std::string outer = "deep\\" + std::string(200, 'o');
     std::string inner = outer + "\\" + std::string(51, 'i');  // 257 characters
     ASSERT_TRUE(CreateDirectoryA("deep", nullptr) && CreateDirectoryA(outer.c_str(), nullptr) &&
-                CreateDirectoryA(inner.c_str(), nullptr) && make_file("deep\\a.jar"));
-    bool built = true;
-    WatchedCall call = call_watching_boxes([&] {
-        class_path_of("deep;after.jar", &built);
-        return 0;
-    });
-    EXPECT_FALSE(built);
-    ASSERT_EQ(call.boxes.size(), 1u) << "a box needs a display under Wine";
-    EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
+                CreateDirectoryA(inner.c_str(), nullptr) && make_file("deep\\a.jar") &&
+                make_file(outer + "\\z.jar"));
+    ASSERT_TRUE(CreateDirectoryA("links", nullptr) && CreateDirectoryA("links\\sub", nullptr) &&
+                make_file("links\\a.jar") && make_file("links\\sub\\b.jar"));
+    ASSERT_TRUE(make_directory_link("links\\loop", ".") && make_directory_link("links\\sub\\up", ".."))
+        << "cannot make directory links";
+    const struct {
+        const char* configured;
+        std::string expected;
+    } rows[] = {
+        {"deep;after.jar", "deep;deep\\a.jar;" + outer + "\\z.jar;after.jar"},
+        {"links", "links;links\\a.jar;links\\sub\\b.jar"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.configured);
+        bool built = false;
+        std::string text;
+        WatchedCall call = call_watching_boxes([&] {
+            text = class_path_of(row.configured, &built);
+            return 0;
+        });
+        EXPECT_TRUE(built);
+        EXPECT_EQ(text, row.expected);
+        EXPECT_TRUE(call.boxes.empty()) << call.boxes[0].text;
+    }
+    EXPECT_TRUE(remove_directory_link("links\\loop") && remove_directory_link("links\\sub\\up"));
 }

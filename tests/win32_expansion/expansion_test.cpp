@@ -39,10 +39,11 @@ std::string local_date_and_time()
     return std::string(date) + "-" + time;
 }
 
-// The heap rules written out once more, independently of the launcher's code.
+// The heap rules written out once more, independently of the launcher's code:
+// only a 32-bit launcher counts more than 2 GiB as 1 GiB.
 std::string heap_size(uint64_t bytes, int percentage)
 {
-    if (bytes > 0x80000000ull)
+    if (sizeof(void*) == 4 && bytes > 0x80000000ull)
         bytes = 0x40000000ull;
     long long megabytes = static_cast<long long>(bytes * percentage / 100 / (1024 * 1024));
     return std::to_string(megabytes < 64 ? 64 : megabytes) + "m";

@@ -44,7 +44,11 @@ private:
             if (name == "." || name == "..")
                 continue;
             std::string child = prefix + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A link goes, never what it points to.
+                if (!RemoveDirectoryA(child.c_str()))
+                    DeleteFileA(child.c_str());
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 remove_contents(child + "\\");
                 RemoveDirectoryA(child.c_str());
             } else {

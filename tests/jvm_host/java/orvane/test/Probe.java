@@ -1,5 +1,8 @@
 package orvane.test;
 
+import java.io.File;
+import java.io.FileInputStream;
+import java.io.IOException;
 import java.util.Properties;
 
 // Records what main was given and which system properties it saw, for the
@@ -29,5 +32,12 @@ public class Probe {
 
     public static String threadName() {
         return threadName;
+    }
+
+    // Where a relative name resolves and what opening it reads: path|content.
+    public static String relativeFile(String name) throws IOException {
+        try (FileInputStream in = new FileInputStream(name)) {
+            return new File(name).getAbsolutePath() + "|" + new String(in.readAllBytes());
+        }
     }
 }
