@@ -107,7 +107,7 @@ bool create_java_vm(bool primary_main)
     jvm_option_array[count + 2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
 
     for (int32_t i = 0; i < count; ++i)
-        trace_line("JVM option %d: %s", static_cast<int>(i), jvm_option_tokens.items[i]);
+        trace_line("JVM option %d: %s", static_cast<int>(i), jvm_option_array[i].optionString);
 
     JavaVMInitArgs init_args{};
     init_args.version = JNI_VERSION_1_2;
