@@ -52,8 +52,11 @@ bool wait_until(SC_HANDLE service, Check check, SERVICE_STATUS_PROCESS* last)
     return false;
 }
 
+// Stops and removes the service and its event source (uninstall keeps the
+// source).
 void remove_service(SC_HANDLE manager)
 {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\OrvaneSoak");
     SC_HANDLE service = OpenServiceA(manager, service_name, SERVICE_ALL_ACCESS);
     if (service == nullptr)
         return;

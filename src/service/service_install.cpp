@@ -97,18 +97,19 @@ int write_registry_dword(void* root, const char* subkey, const char* value_name,
 
 int query_service_installed(const char* service_name)
 {
-    ServiceHandle manager;
-    manager.handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
-    if (manager.handle == nullptr)
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+    if (manager == nullptr)
         return -1;
-    ServiceHandle service;
-    service.handle = OpenServiceA(manager.handle, service_name, SERVICE_QUERY_CONFIG);
-    if (service.handle != nullptr)
-        return 1;
+    SC_HANDLE service = OpenServiceA(manager, service_name, SERVICE_QUERY_CONFIG);
     DWORD error = GetLastError();
-    int result = error == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : -1;
-    SetLastError(error); // for the caller's report, past the handle's closing
-    return result;
+    if (service != nullptr)
+        CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    if (service != nullptr)
+        return 1;
+    // Kept past the closing for the caller's report.
+    SetLastError(error);
+    return error == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : -1;
 }
 
 bool check_service_name(const char* service_name)

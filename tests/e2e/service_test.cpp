@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -120,21 +121,55 @@ SC_HANDLE open_manager()
     return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
 }
 
-// Runs a command line of Wine's own programs; its exit code, or -1.
-int run_command(const std::string& line)
+// Runs a command line of Wine's own programs (net, sc); its exit code, or
+// -1. With output, its standard output is read into it.
+int run_command(const std::string& line, std::string* output = nullptr)
 {
+    char temp[MAX_PATH];
+    char output_path[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    GetTempFileNameA(temp, "svc", 0, output_path);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(output_path, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
     std::string text = line;
-    if (!CreateProcessA(nullptr, &text[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (CreateProcessA(nullptr, &text[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    if (output != nullptr) {
+        std::ifstream read(output_path, std::ios::binary);
+        output->assign(std::istreambuf_iterator<char>(read), std::istreambuf_iterator<char>());
+    }
+    DeleteFileA(output_path);
     return static_cast<int>(code);
+}
+
+// What "sc query" shows of a service: "STATE 1, WIN32_EXIT_CODE 1066, ...",
+// its number fields in order.
+std::string sc_query(const std::string& name)
+{
+    std::string output;
+    run_command("sc query " + name, &output);
+    std::string shown;
+    for (const char* field : {"STATE", "WIN32_EXIT_CODE", "SERVICE_EXIT_CODE"}) {
+        size_t at = output.find(std::string(field) + " ");
+        size_t colon = at == std::string::npos ? at : output.find(':', at);
+        if (colon == std::string::npos)
+            return "sc query shows no " + std::string(field) + ":\n" + output;
+        shown += (shown.empty() ? "" : ", ") + std::string(field) + " " +
+                 std::to_string(strtoul(output.c_str() + colon + 1, nullptr, 10));
+    }
+    return shown;
 }
 
 // A scenario launcher registered as a service. Whatever a test does, the
@@ -142,7 +177,9 @@ int run_command(const std::string& line)
 // and its event source.
 class ServiceScenario {
 public:
-    ServiceScenario(const char* name, const std::string& main_class) : name_(name), scenario_(name)
+    // directory: the scenario directory's name, when it is not the service's.
+    ServiceScenario(const char* name, const std::string& main_class, const char* directory = nullptr)
+        : name_(name), scenario_(directory != nullptr ? directory : name)
     {
         remove_service();
         scenario_.use_standin(main_class)
@@ -345,7 +382,8 @@ TEST(Service, InstallRegistersTheServiceItsEventSourceAndDescriptionAndUninstall
     for (const InstallCase& c : cases) {
         SCOPED_TRACE(c.label);
         // A directory with a blank: the binary path must be quoted.
-        ServiceScenario service("OrvaneSvcInstall", "orvane.standin.Print");
+        ServiceScenario service("OrvaneSvcInstall", "orvane.standin.Print", "Orvane Svc Install");
+        ASSERT_NE(service.scenario().exe().find(' '), std::string::npos);
         for (const auto& value : c.values)
             service.scenario().set(value.first, value.second);
         LaunchOutcome outcome = service.launch("-install" + c.arguments);
@@ -432,6 +470,7 @@ TEST(Service, InstallRefusesNamesAndPathsThatWouldBeMisreadOrCut)
             SC_HANDLE manager = open_manager();
             SC_HANDLE left = OpenServiceA(manager, c.name.c_str(), SERVICE_QUERY_STATUS);
             EXPECT_EQ(left, nullptr) << "a refused service was registered";
+            EXPECT_EQ(registry_value(event_sources_key + c.name, "EventMessageFile"), "absent");
             if (left != nullptr) {
                 DeleteService(left);
                 CloseServiceHandle(left);
@@ -464,8 +503,10 @@ TEST(Service, RunsMainInItsWorkingDirectoryAndStopsItWithTheSecondMain)
     EXPECT_EQ(service.control(SERVICE_CONTROL_INTERROGATE), 0u);
     EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
 
+    EXPECT_EQ(sc_query(service.name()), "STATE 4, WIN32_EXIT_CODE 0, SERVICE_EXIT_CODE 0");
     EXPECT_EQ(run_command("net stop " + service.name()), 0);
     expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
+    EXPECT_EQ(sc_query(service.name()), "STATE 1, WIN32_EXIT_CODE 0, SERVICE_EXIT_CODE 0");
     EXPECT_EQ(service.process_exit_code(), 0u);
 
     StandinRecord record = service.scenario().record();
@@ -481,12 +522,16 @@ TEST(Service, RunsMainInItsWorkingDirectoryAndStopsItWithTheSecondMain)
     EXPECT_EQ(events.reports(service.name()), (Args{"info: " + message(17, service.name()), "info: " + message(18, service.name())}));
 }
 
-TEST(Service, StopThroughSystemExitAttachesTheStopperThread)
+TEST(Service, ServiceNamedOnItsCommandLineStopsThroughTheStopperThread)
 {
     EventLog events;
     ServiceScenario service("OrvaneSvcStopper", "orvane.standin.Wait");
-    service.scenario().set(1021, "1");
-    ASSERT_TRUE(service.install());
+    // Name, description and start type come from the command line, as the
+    // service manager passes them back to the service.
+    service.scenario().set(1021, "1").set(1036, "1").set(1017, "OrvaneSvcNotThisName");
+    LaunchOutcome outcome = service.launch("-install " + service.name() + " \"From the command line\" 0");
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    ASSERT_EQ(outcome.windows[0].text, message(14, service.name()));
     ASSERT_TRUE(service.start());
     ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait 0"));
     service.wait_for_state(SERVICE_RUNNING);
@@ -496,6 +541,9 @@ TEST(Service, StopThroughSystemExitAttachesTheStopperThread)
     StandinRecord record = service.scenario().record();
     EXPECT_TRUE(record.has("attach Orvane stopper thread"));
     EXPECT_TRUE(record.has("exit 0"));
+    EXPECT_EQ(record.properties["orvane.service.name"], service.name());
+    EXPECT_EQ(record.properties["orvane.service.description"], "From the command line");
+    EXPECT_EQ(record.properties["orvane.service.starttype"], "0");
     EXPECT_EQ(events.reports(service.name()), (Args{"info: " + message(17, service.name()), "info: " + message(18, service.name())}));
 }
 
@@ -544,6 +592,8 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
         ASSERT_TRUE(service.start());
         ASSERT_NE(service.status().dwProcessId, 0u);
         expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), c.win32_code, c.specific_code);
+        EXPECT_EQ(sc_query(service.name()), "STATE 1, WIN32_EXIT_CODE " + std::to_string(c.win32_code) +
+                                                ", SERVICE_EXIT_CODE " + std::to_string(c.specific_code));
         EXPECT_EQ(service.process_exit_code(), c.process_code);
         Args expected;
         for (const std::string& report : c.reports) {
