@@ -8,6 +8,7 @@
 
 #include "app/system_services.h"
 #include "launcher/configuration.h"
+#include "launcher/owned_handle.h"
 #include "service/service_command.h"
 #include "ui/reporting.h"
 
@@ -17,24 +18,8 @@ constexpr char event_source_key_prefix[] = "SYSTEM\\CurrentControlSet\\Services\
 constexpr char service_key_prefix[] = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr DWORD types_supported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
-// Owners of the handles opened here, so that every early return closes them.
-struct ServiceHandle {
-    SC_HANDLE handle = nullptr;
-    ~ServiceHandle()
-    {
-        if (handle != nullptr)
-            CloseServiceHandle(handle);
-    }
-};
-
-struct RegistryKey {
-    HKEY handle = nullptr;
-    ~RegistryKey()
-    {
-        if (handle != nullptr)
-            RegCloseKey(handle);
-    }
-};
+using ServiceHandle = OwnedHandle<SC_HANDLE, CloseServiceHandle>;
+using RegistryKey = OwnedHandle<HKEY, RegCloseKey>;
 
 // A registry key path of at most path_size bytes; false, with last error
 // 122, when the name makes it longer.
@@ -55,12 +40,12 @@ int write_registry_value(HKEY root, const char* subkey, const char* value_name, 
                          DWORD size)
 {
     RegistryKey key;
-    LONG status = RegOpenKeyExA(root, subkey, 0, KEY_WRITE, &key.handle);
+    LONG status = RegOpenKeyExA(root, subkey, 0, KEY_WRITE, key.receive());
     if (status != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(status));
         return -1;
     }
-    status = RegSetValueExA(key.handle, value_name, 0, type, data, size);
+    status = RegSetValueExA(key.get(), value_name, 0, type, data, size);
     if (status != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(status));
         return 1;
@@ -74,7 +59,7 @@ int create_registry_key(void* root, const char* subkey)
 {
     RegistryKey key;
     LONG status = RegCreateKeyExA(static_cast<HKEY>(root), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key.handle, nullptr);
+                                  KEY_ALL_ACCESS, nullptr, key.receive(), nullptr);
     if (status != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(status));
         return -1;
@@ -151,22 +136,20 @@ int install_service(const char* service_name, const char* description)
         return -1;
     }
 
-    ServiceHandle manager;
-    manager.handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
-    if (manager.handle == nullptr) {
+    ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (manager.get() == nullptr) {
         report_system_error();
         return -1;
     }
     char* dependencies = dependency_multi_string(c.service_dependencies);
     DWORD type = SERVICE_WIN32_OWN_PROCESS | (c.service_interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
     DWORD start = c.service_manual_start ? SERVICE_DEMAND_START : SERVICE_AUTO_START;
-    ServiceHandle service;
-    service.handle = CreateServiceA(manager.handle, service_name, service_name, SERVICE_ALL_ACCESS, type, start,
-                                    SERVICE_ERROR_NORMAL, binary_path, nullptr, nullptr, dependencies, nullptr,
-                                    nullptr);
+    ServiceHandle service(CreateServiceA(manager.get(), service_name, service_name, SERVICE_ALL_ACCESS, type, start,
+                                         SERVICE_ERROR_NORMAL, binary_path, nullptr, nullptr, dependencies,
+                                         nullptr, nullptr));
     DWORD error = GetLastError();
     free(dependencies);
-    if (service.handle == nullptr) {
+    if (service.get() == nullptr) {
         SetLastError(error);
         report_system_error();
         return -1;
@@ -187,15 +170,13 @@ int install_service(const char* service_name, const char* description)
 
 int uninstall_service(const char* service_name)
 {
-    ServiceHandle manager;
-    manager.handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (manager.handle == nullptr) {
+    ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == nullptr) {
         report_system_error();
         return -1;
     }
-    ServiceHandle service;
-    service.handle = OpenServiceA(manager.handle, service_name, DELETE);
-    if (service.handle == nullptr || !DeleteService(service.handle)) {
+    ServiceHandle service(OpenServiceA(manager.get(), service_name, DELETE));
+    if (service.get() == nullptr || !DeleteService(service.get())) {
         report_system_error();
         return -1;
     }
