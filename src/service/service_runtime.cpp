@@ -66,6 +66,9 @@ void set_jvm_ready_locked(bool ready)
     report_status_locked();
 }
 
+// Asks the running application to end: System.exit through the stopper
+// (value 1021), else a second main with the stop arguments of value 1020.
+// A failure lowers service_run_ok.
 DWORD WINAPI service_stop_thread(void*)
 {
     const LauncherConfig& c = launcher_config;
@@ -83,6 +86,8 @@ DWORD WINAPI service_stop_thread(void*)
     return 0;
 }
 
+// Gives up on a stop after 30 seconds: message 20, then the service main
+// reports the service stopped.
 DWORD WINAPI service_stop_timeout_thread(void*)
 {
     Sleep(stop_timeout_ms);
@@ -109,6 +114,8 @@ void start_stop_threads_locked()
     CloseHandle(timeout);
 }
 
+// Runs on the dispatcher's thread. Stop and shutdown start the stop threads
+// while the JVM is ready; any other control reports the status unchanged.
 void WINAPI service_control_handler(DWORD control)
 {
     StatusLock lock;
@@ -129,6 +136,9 @@ void WINAPI service_control_handler(DWORD control)
         start_stop_threads_locked();
 }
 
+// Creates the JVM, runs main with the arguments of value 1019 and tears the
+// JVM down, then signals worker_done_event. Stop and shutdown are accepted
+// exactly between a successful creation and the teardown.
 DWORD WINAPI service_worker(void*)
 {
     LauncherConfig& c = launcher_config;
@@ -181,6 +191,9 @@ DWORD WINAPI service_worker(void*)
 
 } // namespace
 
+// The service entry of the dispatcher table: registers the event source and
+// the control handler, reports running, runs the worker and waits for the
+// end of the run, then reports stopped (1066/1013 after a failed run).
 void WINAPI service_main(DWORD, LPSTR*)
 {
     const char* name = launcher_config.service_name;
