@@ -95,18 +95,23 @@ int run_service_flow()
     return service_process_exit_code();
 }
 
-// True when the command line starts the service. Recognised before anything
-// can be reported, so that in service mode no report opens a box that nobody
-// sees (the service would never reach its dispatcher).
-bool is_service_start()
+// True when the command line starts the service (not in the cleanup mode).
+// Decided before anything can be reported, so that in service mode no report
+// opens a box that nobody sees (the service would never reach its
+// dispatcher).
+bool is_service_start(const char* command_line)
 {
-    if (run_switch == nullptr)
-        return false;
-    char* service_switch = load_config_string(config_service_switch);
-    char* service_name = load_config_string(config_service_name);
-    bool starting = service_name[0] != '\0' && strcmp(run_switch, service_switch) == 0;
-    free(service_switch);
-    free(service_name);
+    ArgVector args{};
+    tokenize_command_line(command_line, &args, true);
+    bool starting = false;
+    if (args.count > 1 && !(args.count == 3 && strcmp(args.items[1], cleanup_switch) == 0)) {
+        char* service_switch = load_config_string(config_service_switch);
+        char* service_name = load_config_string(config_service_name);
+        starting = service_name[0] != '\0' && strcmp(args.items[1], service_switch) == 0;
+        free(service_switch);
+        free(service_name);
+    }
+    free_arg_vector(&args);
     return starting;
 }
 
@@ -176,6 +181,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     launcher_instance = instance;
     LauncherConfig& c = launcher_config;
+    service_mode = is_service_start(command_line);
 
     // These three are needed before the configuration is loaded.
     char* stored_main_class = load_config_string(config_scrambled_main_class);
@@ -196,7 +202,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     }
     if (command_args.count > 1)
         run_switch = command_args.items[1];
-    service_mode = is_service_start();
 
     if (!enter_executable_directory())
         return 0;
