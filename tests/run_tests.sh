@@ -55,7 +55,11 @@ run_wine_tier() {
         wineserver -p
         # Wine starts its own services on first use: warm up first, so that
         # they never hold a test'"'"'s output pipes open.
-        wine "$watch" --warm-up </dev/null >"$log.warm-up" 2>&1 || cat "$log.warm-up"
+        # The services it starts write the event log as debug lines on its
+        # standard error: the service tests read them there.
+        export ORVANE_WINE_EVENTS="$log.events"
+        WINEDEBUG=-all,+eventlog wine "$watch" --warm-up </dev/null >"$log.warm-up" 2>"$ORVANE_WINE_EVENTS" ||
+            cat "$log.warm-up"
         ctest --preset "$preset" -j2 --timeout 300 "$@" >"$log" 2>&1
         wineserver -k
         wineserver -w' "$log" "$wine_build_dir/launcher_watch.exe" "$preset" "$@"

@@ -38,26 +38,27 @@ jint JNICALL jvm_vfprintf_hook(FILE*, const char* format, va_list args)
     return written;
 }
 
-// What both hooks release before the process ends.
-static void release_before_exit()
+// What both hooks release before the process ends. run_ok tells a service
+// whether this end is a success.
+static void release_before_exit(bool run_ok)
 {
     if (embedded_jar_count > 0 && launcher_config.remove_extracted_jars_at_exit)
         start_jar_cleanup();
     close_instance_mutex();
     if (service_mode)
-        wait_for_service_main();
+        hand_over_to_service_main(run_ok);
 }
 
 void JNICALL jvm_exit_hook(jint status)
 {
     remove_console_hook();
-    release_before_exit();
+    release_before_exit(status == 0);
     exit(static_cast<int>(status));
 }
 
 void JNICALL jvm_abort_hook()
 {
     report_fatal_error_with_output("JVM has aborted due to an internal error.");
-    release_before_exit();
+    release_before_exit(false);
     abort();
 }

@@ -20,6 +20,7 @@
 #include "launcher/trace.h"
 #include "service/service_install.h"
 #include "service/service_entry.h"
+#include "service/service_runtime.h"
 #include "ui/reporting.h"
 #include "ui/splash.h"
 
@@ -60,6 +61,8 @@ void run_install_flow()
     LauncherConfig& c = launcher_config;
     if (c.service_args_on_command_line)
         take_service_arguments();
+    if (!check_service_name(c.service_name))
+        return;
     int installed = query_service_installed(c.service_name);
     if (installed == -1)
         report_system_error();
@@ -78,15 +81,39 @@ void run_uninstall_flow()
         report_notice(message_text(message_service_uninstalled), c.service_name);
 }
 
-void run_service_flow()
+// Returns the process's exit code once the service has stopped.
+int run_service_flow()
 {
     LauncherConfig& c = launcher_config;
     if (c.service_args_on_command_line)
         take_service_arguments();
     SERVICE_TABLE_ENTRYA table[2] = {{c.service_name, service_main}, {nullptr, nullptr}};
     service_mode = true;
-    if (!StartServiceCtrlDispatcherA(table))
+    if (!StartServiceCtrlDispatcherA(table)) {
         report_error_with_reason("Internal error RC000003");
+        return 0;
+    }
+    return service_process_exit_code();
+}
+
+// True when the command line starts the service (not in the cleanup mode).
+// Decided before anything can be reported, so that in service mode no report
+// opens a box that nobody sees (the service would never reach its
+// dispatcher).
+bool is_service_start(const char* command_line)
+{
+    ArgVector args{};
+    tokenize_command_line(command_line, &args, true);
+    bool starting = false;
+    if (args.count > 1 && !(args.count == 3 && strcmp(args.items[1], cleanup_switch) == 0)) {
+        char* service_switch = load_config_string(config_service_switch);
+        char* service_name = load_config_string(config_service_name);
+        starting = service_name[0] != '\0' && strcmp(args.items[1], service_switch) == 0;
+        free(service_switch);
+        free(service_name);
+    }
+    free_arg_vector(&args);
+    return starting;
 }
 
 // Runs main once in a JVM of this process with value 1038 and the arguments
@@ -156,6 +183,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     launcher_instance = instance;
     LauncherConfig& c = launcher_config;
+    service_mode = is_service_start(command_line);
     trace_open();
 
     // These three are needed before the configuration is loaded.
@@ -186,7 +214,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     trace_configuration();
     trace_phase_end("configuration");
 
-    if (!equals(run_switch, c.install_switch) && !equals(run_switch, c.uninstall_switch))
+    // A service extracts its jars in its worker, once reports reach the
+    // event log.
+    if (!equals(run_switch, c.install_switch) && !equals(run_switch, c.uninstall_switch) && !service_mode)
         extract_embedded_jars();
 
     if (c.service_name[0] != '\0') {
@@ -198,10 +228,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
             run_uninstall_flow();
             return 0;
         }
-        if (equals(run_switch, c.service_switch)) {
-            run_service_flow();
-            return 0;
-        }
+        if (equals(run_switch, c.service_switch))
+            return run_service_flow();
         if (c.service_only) {
             report_notice(message_text(message_service_only));
             return 0;

@@ -377,12 +377,12 @@ void close_instance_mutex()
     instance_mutex = nullptr;
 }
 
-bool service_run_ok = false;
+volatile bool service_run_ok = false;
 volatile bool service_main_finished = false;
 
-void wait_for_service_main()
+void hand_over_to_service_main(bool run_ok)
 {
-    record_event("wait_for_service_main");
+    record_event(run_ok ? "hand_over_to_service_main ok" : "hand_over_to_service_main failed");
 }
 
 // ---- test helpers ----------------------------------------------------------

@@ -258,7 +258,7 @@ TEST(ProcessEnd, SystemExitFromMainEndsTheProcessWithItsStatusThroughTheExitHook
     // launcher holds.
     expect_in_order(r, {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup",
                         "event: close_instance_mutex"});
-    EXPECT_FALSE(contains(r.out, "event: wait_for_service_main")) << describe(r);
+    EXPECT_FALSE(contains(r.out, "event: hand_over_to_service_main")) << describe(r);
     EXPECT_FALSE(contains(r.out, "run_main_class returned")) << describe(r);
     EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
 }

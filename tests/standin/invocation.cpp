@@ -5,6 +5,7 @@
 #include <jni.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -290,6 +291,18 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args)
 {
     const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
     jint count = init != nullptr && init->options != nullptr ? init->nOptions : 0;
+    // Options of the suite's own, read first: a record path for a process
+    // that does not inherit the test's environment (a service), and a pause
+    // that makes the creation slow.
+    static const char record_option[] = "-Dorvane.standin.record=";
+    static const char delay_option[] = "-Dorvane.standin.create.delay=";
+    for (jint i = 0; i < count; ++i) {
+        const char* text = init->options[i].optionString != nullptr ? init->options[i].optionString : "";
+        if (starts_with(text, record_option))
+            set_record_path(text + strlen(record_option));
+        else if (starts_with(text, delay_option))
+            Sleep(static_cast<DWORD>(atoi(text + strlen(delay_option))));
+    }
     record_event("create " + std::to_string(count));
     for (jint i = 0; i < count; ++i) {
         const char* text = init->options[i].optionString;

@@ -39,6 +39,8 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/Exit", {{"main", main_signature, true, exit_main}}},
     {"orvane/standin/Wait", {{"main", main_signature, true, wait_main}}},
     {"orvane/standin/Linger", {{"main", main_signature, true, linger_main}}},
+    // Linger under a name that value 1012 can hold (Linger cannot be scrambled).
+    {"orvane/standin/Tarry", {{"main", main_signature, true, linger_main}}},
     {"orvane/standin/NoMain", {}},
     {"orvane/standin/Abort", {{"main", main_signature, true, abort_main}}},
     {"orvane/standin/Stderr", {{"main", main_signature, true, stderr_main}}},

@@ -2,10 +2,23 @@
 
 #include <windows.h>
 
+// The path an option -Dorvane.standin.record= gave, for a process (a
+// service) that does not inherit the test's environment.
+static char option_path[MAX_PATH];
+
+void set_record_path(const char* path)
+{
+    lstrcpynA(option_path, path, sizeof option_path);
+}
+
 void record_event(const std::string& event)
 {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("ORVANE_STANDIN_RECORD", path, sizeof path);
+    if (length == 0 && option_path[0] != '\0') {
+        lstrcpynA(path, option_path, sizeof path);
+        length = lstrlenA(path);
+    }
     if (length == 0)
         return;
     if (length >= sizeof path) {

@@ -10,6 +10,9 @@
 // variable is not set.
 void record_event(const std::string& event);
 
+// The record file to use when ORVANE_STANDIN_RECORD is not set.
+void set_record_path(const char* path);
+
 // Writes the bytes to the process's standard error handle as they are.
 void write_process_stderr(const std::string& text);
 

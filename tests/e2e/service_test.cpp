@@ -1,0 +1,656 @@
+// The launcher installed, run and stopped as a Windows service through
+// Wine's real service control manager: what the registry, the service
+// manager, the event log and the stand-in's record show afterwards.
+#include "message_templates.h"
+#include "scenario.h"
+#include "wine_paths.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr char services_key[] = "SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char event_sources_key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+std::string system_text(DWORD code)
+{
+    char text[4000] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text;
+}
+
+std::string message(int id, const std::string& name)
+{
+    char text[512];
+    snprintf(text, sizeof text, message_templates[id], name.c_str());
+    return text;
+}
+
+// One registry value as text: strings as they are, a DWORD in decimal, a
+// multi-string with "|" between its names. "absent" when it does not exist.
+std::string registry_value(const std::string& key_path, const char* value)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "absent";
+    char data[2048] = {};
+    DWORD type = 0;
+    DWORD size = sizeof data - 2;
+    LONG status = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return "absent";
+    if (type == REG_DWORD)
+        return std::to_string(*reinterpret_cast<DWORD*>(data));
+    if (type == REG_MULTI_SZ) {
+        std::string names;
+        for (const char* p = data; *p != '\0'; p += strlen(p) + 1)
+            names += (names.empty() ? "" : "|") + std::string(p);
+        return names;
+    }
+    return std::string(type == REG_EXPAND_SZ ? "expand:" : "") + data;
+}
+
+// The reports Wine's event log wrote: information as "info: text", errors
+// as "error: text". Wine keeps no log; it writes each report as a debug line
+// on the standard error of the process that started the services, which the
+// suite's warm-up sends to the file ORVANE_WINE_EVENTS names.
+struct EventLog {
+    std::string path;
+    std::streamoff start = 0;
+
+    EventLog()
+    {
+        char unix_path[MAX_PATH] = "";
+        DWORD length = GetEnvironmentVariableA("ORVANE_WINE_EVENTS", unix_path, sizeof unix_path);
+        if (length == 0 || length >= sizeof unix_path) {
+            ADD_FAILURE() << "ORVANE_WINE_EVENTS names no file: start the services with "
+                             "WINEDEBUG=-all,+eventlog and their standard error in a file (see tests/run_tests.sh)";
+            return;
+        }
+        path = wine_path(unix_path);
+        std::ifstream file(path, std::ios::binary | std::ios::ate);
+        EXPECT_TRUE(file.good()) << "cannot read the event file " << path;
+        start = file.tellg();
+    }
+
+    // The reports written since this object was made, but those that name
+    // another service (of a test running beside this one).
+    Args reports(const std::string& service) const
+    {
+        Args found;
+        std::ifstream file(path, std::ios::binary);
+        file.seekg(start);
+        std::string line;
+        while (std::getline(file, line)) {
+            size_t at = line.find("eventlog:ReportEventW L\"");
+            if (at == std::string::npos)
+                continue;
+            bool error = line.find(":err:eventlog:") != std::string::npos;
+            std::string quoted = line.substr(at + 24);
+            while (!quoted.empty() && (quoted.back() == '\r' || quoted.back() == '"'))
+                quoted.pop_back();
+            // Wine writes the text as a C string literal.
+            std::string text;
+            for (size_t i = 0; i < quoted.size(); ++i) {
+                if (quoted[i] == '\\' && i + 1 < quoted.size()) {
+                    char next = quoted[++i];
+                    text += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+                } else {
+                    text += quoted[i];
+                }
+            }
+            if (text.compare(0, 4, "The ") == 0 && text.find(" service ") != std::string::npos &&
+                text.compare(4, service.size() + 9, service + " service ") != 0)
+                continue;
+            found.push_back((error ? "error: " : "info: ") + text);
+        }
+        return found;
+    }
+};
+
+SC_HANDLE open_manager()
+{
+    return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+}
+
+// Runs a command line of Wine's own programs (net, sc); its exit code, or
+// -1. With output, its standard output is read into it.
+int run_command(const std::string& line, std::string* output = nullptr)
+{
+    char temp[MAX_PATH];
+    char output_path[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    GetTempFileNameA(temp, "svc", 0, output_path);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(output_path, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    std::string text = line;
+    DWORD code = static_cast<DWORD>(-1);
+    if (CreateProcessA(nullptr, &text[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    if (output != nullptr) {
+        std::ifstream read(output_path, std::ios::binary);
+        output->assign(std::istreambuf_iterator<char>(read), std::istreambuf_iterator<char>());
+    }
+    DeleteFileA(output_path);
+    return static_cast<int>(code);
+}
+
+// What "sc query" shows of a service: "STATE 1, WIN32_EXIT_CODE 1066, ...",
+// its number fields in order.
+std::string sc_query(const std::string& name)
+{
+    std::string output;
+    run_command("sc query " + name, &output);
+    std::string shown;
+    for (const char* field : {"STATE", "WIN32_EXIT_CODE", "SERVICE_EXIT_CODE"}) {
+        size_t at = output.find(std::string(field) + " ");
+        size_t colon = at == std::string::npos ? at : output.find(':', at);
+        if (colon == std::string::npos)
+            return "sc query shows no " + std::string(field) + ":\n" + output;
+        shown += (shown.empty() ? "" : ", ") + std::string(field) + " " +
+                 std::to_string(strtoul(output.c_str() + colon + 1, nullptr, 10));
+    }
+    return shown;
+}
+
+// A scenario launcher registered as a service. Whatever a test does, the
+// destructor stops the service, ends its process and removes the service
+// and its event source.
+class ServiceScenario {
+public:
+    // directory: the scenario directory's name, when it is not the service's.
+    ServiceScenario(const char* name, const std::string& main_class, const char* directory = nullptr)
+        : name_(name), scenario_(directory != nullptr ? directory : name)
+    {
+        remove_service();
+        scenario_.use_standin(main_class)
+            .set(1017, name_)
+            .set(1003, "-Dorvane.standin.record=" + scenario_.record_path());
+    }
+    ~ServiceScenario()
+    {
+        remove_service();
+        if (process_ != nullptr) {
+            if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process_, 99);
+            CloseHandle(process_);
+        }
+    }
+
+    Scenario& scenario() { return scenario_; }
+    const std::string& name() const { return name_; }
+
+    // Runs the launcher as a user would, with the given arguments.
+    LaunchOutcome launch(const std::string& arguments)
+    {
+        LaunchOptions options;
+        options.arguments = arguments;
+        return scenario_.run(options);
+    }
+
+    // Installs the service with -install; false, after a failure, unless
+    // the one box says it was installed.
+    bool install()
+    {
+        LaunchOutcome outcome = launch("-install");
+        bool installed = outcome.windows.size() == 1 && outcome.windows[0].text == message(14, name_);
+        EXPECT_TRUE(installed) << (outcome.windows.empty() ? "no box" : outcome.windows[0].text);
+        return installed;
+    }
+
+    // Starts the service through the service manager and keeps its process.
+    bool start()
+    {
+        SC_HANDLE manager = open_manager();
+        SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_ALL_ACCESS);
+        bool started = service != nullptr && StartServiceA(service, 0, nullptr);
+        EXPECT_TRUE(started) << "StartService failed with " << GetLastError();
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        keep_process();
+        return started;
+    }
+
+    void keep_process()
+    {
+        SERVICE_STATUS_PROCESS now = status();
+        if (process_ == nullptr && now.dwProcessId != 0)
+            process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                                   now.dwProcessId);
+    }
+
+    // Sends a control; the last error when the service manager refuses it,
+    // else 0.
+    DWORD control(DWORD code)
+    {
+        SC_HANDLE manager = open_manager();
+        SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_ALL_ACCESS);
+        SERVICE_STATUS ignored;
+        DWORD error = service != nullptr && ControlService(service, code, &ignored) ? 0 : GetLastError();
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        return error;
+    }
+
+    SERVICE_STATUS_PROCESS status() const
+    {
+        SERVICE_STATUS_PROCESS now{};
+        SC_HANDLE manager = open_manager();
+        SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_QUERY_STATUS);
+        DWORD size = 0;
+        if (service == nullptr ||
+            !QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&now), sizeof now, &size))
+            now.dwCurrentState = 0;
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        return now;
+    }
+
+    // Polls until the state is reached; the status then, or the last one
+    // seen after the time limit.
+    SERVICE_STATUS_PROCESS wait_for_state(DWORD state, DWORD limit_ms = 20000) const
+    {
+        SERVICE_STATUS_PROCESS now = status();
+        for (DWORD waited = 0; now.dwCurrentState != state && waited < limit_ms; waited += 50) {
+            Sleep(50);
+            now = status();
+        }
+        EXPECT_EQ(now.dwCurrentState, state) << "service " << name_ << " did not reach state " << state;
+        return now;
+    }
+
+    // Waits until the stand-in's record holds the line.
+    bool wait_for_record(const std::string& line, DWORD limit_ms = 20000) const
+    {
+        for (DWORD waited = 0; waited < limit_ms; waited += 50) {
+            if (scenario_.record().has(line))
+                return true;
+            Sleep(50);
+        }
+        std::string seen;
+        for (const std::string& recorded : scenario_.record().lines)
+            seen += "\n  " + recorded;
+        ADD_FAILURE() << "the record never showed \"" << line << "\"; it holds:" << seen;
+        return false;
+    }
+
+    // The exit code of the service's process once it has ended.
+    DWORD process_exit_code() const
+    {
+        DWORD code = 0xDEAD;
+        EXPECT_NE(process_, nullptr) << "the service's process was never seen";
+        if (process_ == nullptr)
+            return code;
+        EXPECT_EQ(WaitForSingleObject(process_, 10000), WAIT_OBJECT_0) << "the service's process did not end";
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+    void remove_service()
+    {
+        SC_HANDLE manager = open_manager();
+        SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_ALL_ACCESS);
+        if (service != nullptr) {
+            SERVICE_STATUS_PROCESS now{};
+            DWORD size = 0;
+            QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&now), sizeof now, &size);
+            if (now.dwCurrentState != SERVICE_STOPPED && now.dwCurrentState != 0) {
+                SERVICE_STATUS ignored;
+                ControlService(service, SERVICE_CONTROL_STOP, &ignored);
+                for (int i = 0; i < 100 && now.dwCurrentState != SERVICE_STOPPED; ++i) {
+                    Sleep(50);
+                    QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&now), sizeof now,
+                                         &size);
+                }
+                HANDLE process = now.dwProcessId != 0 ? OpenProcess(PROCESS_TERMINATE, FALSE, now.dwProcessId) : nullptr;
+                if (process != nullptr) {
+                    TerminateProcess(process, 99);
+                    CloseHandle(process);
+                }
+            }
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (event_sources_key + name_).c_str());
+    }
+
+private:
+    std::string name_;
+    Scenario scenario_;
+    HANDLE process_ = nullptr;
+};
+
+void expect_stopped_with(const SERVICE_STATUS_PROCESS& now, DWORD win32_code, DWORD specific_code)
+{
+    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(now.dwWin32ExitCode, win32_code);
+    EXPECT_EQ(now.dwServiceSpecificExitCode, specific_code);
+}
+
+} // namespace
+
+struct InstallCase {
+    const char* label;
+    std::map<unsigned, std::string> values;
+    std::string arguments;     // after -install
+    std::string image_path;    // %s: the executable path
+    const char* start;         // 2 automatic, 3 on demand
+    const char* type;          // 16, or 272 with the interactive flag
+    const char* dependencies;
+    const char* description;
+};
+
+TEST(Service, InstallRegistersTheServiceItsEventSourceAndDescriptionAndUninstallRemovesIt)
+{
+    const InstallCase cases[] = {
+        {"shipped form, automatic start",
+         {{1018, "Orvane test service"}, {1022, "0"}},
+         "",
+         "\"%s\" -startlauncherinservicemode",
+         "2", "16", "absent", "expand:Orvane test service"},
+        {"service parameters on the command line",
+         {{1036, "1"}, {1023, "1"}, {1024, "RpcSs"}, {1018, "configured"}},
+         " OrvaneSvcInstall \"My service\" 0",
+         "\"%s\" -startlauncherinservicemode \"OrvaneSvcInstall\" \"My service\" 0",
+         "3", "272", "RpcSs", "expand:My service"},
+        {"empty description",
+         {{1036, "1"}},
+         " OrvaneSvcInstall \"\" 1",
+         "\"%s\" -startlauncherinservicemode \"OrvaneSvcInstall\" \"\" 1",
+         "2", "16", "absent", "absent"},
+    };
+    for (const InstallCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        // A directory with a blank: the binary path must be quoted.
+        ServiceScenario service("OrvaneSvcInstall", "orvane.standin.Print", "Orvane Svc Install");
+        ASSERT_NE(service.scenario().exe().find(' '), std::string::npos);
+        for (const auto& value : c.values)
+            service.scenario().set(value.first, value.second);
+        LaunchOutcome outcome = service.launch("-install" + c.arguments);
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].caption, "Information");
+        EXPECT_EQ(outcome.windows[0].text, message(14, service.name()));
+        EXPECT_EQ(outcome.exit_code, 0u);
+
+        std::string key = services_key + service.name();
+        char image[1024];
+        snprintf(image, sizeof image, c.image_path.c_str(), service.scenario().exe().c_str());
+        // Windows keeps it as REG_EXPAND_SZ, Wine as REG_SZ.
+        std::string image_path = registry_value(key, "ImagePath");
+        if (image_path.compare(0, 7, "expand:") == 0)
+            image_path.erase(0, 7);
+        EXPECT_EQ(image_path, image);
+        EXPECT_EQ(registry_value(key, "Start"), c.start);
+        EXPECT_EQ(registry_value(key, "Type"), c.type);
+        EXPECT_EQ(registry_value(key, "ErrorControl"), "1");
+        // Wine keeps only the first name of a multi-string that CreateServiceA
+        // is given (QueryServiceConfigA returns none), so one name is
+        // checked here; the list's conversion is checked on the host.
+        EXPECT_EQ(registry_value(key, "DependOnService"), c.dependencies);
+        EXPECT_EQ(registry_value(key, "Description"), c.description);
+        std::string source = event_sources_key + service.name();
+        EXPECT_EQ(registry_value(source, "EventMessageFile"), "expand:" + service.scenario().exe());
+        EXPECT_EQ(registry_value(source, "TypesSupported"), "7");
+        SERVICE_STATUS_PROCESS now = service.status();
+        EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "sc query does not find it";
+
+        outcome = service.launch("-install" + c.arguments);
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].caption, "Error");
+        EXPECT_EQ(outcome.windows[0].text, message(16, service.name()));
+
+        std::string uninstall = c.arguments.empty() ? "-uninstall" : "-uninstall " + service.name();
+        outcome = service.launch(uninstall);
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].text, message(15, service.name()));
+        EXPECT_EQ(service.status().dwCurrentState, 0u) << "still known to the service manager";
+
+        outcome = service.launch(uninstall);
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].caption, "Error");
+        EXPECT_EQ(outcome.windows[0].text, system_text(ERROR_SERVICE_DOES_NOT_EXIST));
+        EXPECT_EQ(outcome.exit_code, 0u);
+    }
+}
+
+TEST(Service, InstallRefusesNamesAndPathsThatWouldBeMisreadOrCut)
+{
+    struct Refusal {
+        std::string name;
+        std::string description;
+        std::string expected;
+        bool on_command_line = true; // else value 1017 names it
+    };
+    const std::string reason = "\n\nReason: " + system_text(ERROR_INVALID_NAME);
+    const Refusal cases[] = {
+        {"", "d", "Invalid service name: \"\"" + reason},
+        {"Orvane\\Svc", "d", "Invalid service name: \"Orvane\\Svc\"" + reason},
+        {"Orvane/Svc", "d", "Invalid service name: \"Orvane/Svc\"" + reason},
+        {std::string(257, 'N'), "d", "Invalid service name: \"" + std::string(257, 'N') + "\"" + reason},
+        // The event source's key path would pass 260 bytes.
+        {std::string(220, 'N'), "d", system_text(ERROR_INSUFFICIENT_BUFFER), false},
+        // The extended binary path would pass 260 bytes.
+        {"OrvaneSvcLong", std::string(240, 'd'), system_text(ERROR_FILENAME_EXCED_RANGE)},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name.size() > 20 ? c.name.substr(0, 20) + "..." : c.name);
+        ServiceScenario service("OrvaneSvcRefused", "orvane.standin.Print");
+        LaunchOutcome outcome;
+        if (c.on_command_line) {
+            service.scenario().set(1036, "1");
+            outcome = service.launch("-install \"" + c.name + "\" \"" + c.description + "\" 0");
+        } else {
+            service.scenario().set(1017, c.name).set(1018, c.description);
+            outcome = service.launch("-install");
+        }
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].caption, "Error");
+        EXPECT_EQ(outcome.windows[0].text, c.expected);
+        if (c.name.size() <= 256) {
+            SC_HANDLE manager = open_manager();
+            SC_HANDLE left = OpenServiceA(manager, c.name.c_str(), SERVICE_QUERY_STATUS);
+            EXPECT_EQ(left, nullptr) << "a refused service was registered";
+            EXPECT_EQ(registry_value(event_sources_key + c.name, "EventMessageFile"), "absent");
+            if (left != nullptr) {
+                DeleteService(left);
+                CloseServiceHandle(left);
+            }
+            CloseServiceHandle(manager);
+        }
+    }
+}
+
+TEST(Service, RunsMainInItsWorkingDirectoryAndStopsItWithTheSecondMain)
+{
+    EventLog events;
+    ServiceScenario service("OrvaneSvcRun", "orvane.standin.Wait");
+    CreateDirectoryA((service.scenario().directory() + "\\work").c_str(), nullptr);
+    service.scenario()
+        .set(1018, "Run and stop")
+        .set(1011, "work")
+        .set(1019, "run \"two words\"")
+        .set(1020, "stop")
+        .set(1022, "1");
+    ASSERT_TRUE(service.install());
+    // Started as a user would, from another directory.
+    ASSERT_EQ(run_command("net start " + service.name()), 0);
+    service.keep_process();
+    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait 2"));
+    SERVICE_STATUS_PROCESS now = service.status();
+    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(now.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
+    EXPECT_EQ(now.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(service.control(SERVICE_CONTROL_INTERROGATE), 0u);
+    EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+
+    EXPECT_EQ(sc_query(service.name()), "STATE 4, WIN32_EXIT_CODE 0, SERVICE_EXIT_CODE 0");
+    EXPECT_EQ(run_command("net stop " + service.name()), 0);
+    expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
+    EXPECT_EQ(sc_query(service.name()), "STATE 1, WIN32_EXIT_CODE 0, SERVICE_EXIT_CODE 0");
+    EXPECT_EQ(service.process_exit_code(), 0u);
+
+    StandinRecord record = service.scenario().record();
+    ASSERT_EQ(record.main_calls.size(), 2u);
+    EXPECT_EQ(record.main_calls[0].args, (Args{"run", "two words"}));
+    EXPECT_EQ(record.main_calls[1].args, (Args{"stop"}));
+    EXPECT_TRUE(record.has("wait ended"));
+    EXPECT_TRUE(record.has("destroy")) << "the JVM was not torn down after main returned";
+    EXPECT_EQ(record.properties["user.dir"], service.scenario().directory() + "\\work");
+    EXPECT_EQ(record.properties["orvane.service.name"], service.name());
+    EXPECT_EQ(record.properties["orvane.service.description"], "Run and stop");
+    EXPECT_EQ(record.properties["orvane.service.starttype"], "0");
+    EXPECT_EQ(events.reports(service.name()), (Args{"info: " + message(17, service.name()), "info: " + message(18, service.name())}));
+}
+
+TEST(Service, ServiceNamedOnItsCommandLineStopsThroughTheStopperThread)
+{
+    EventLog events;
+    ServiceScenario service("OrvaneSvcStopper", "orvane.standin.Wait");
+    // Name, description and start type come from the command line, as the
+    // service manager passes them back to the service.
+    service.scenario().set(1021, "1").set(1036, "1").set(1017, "OrvaneSvcNotThisName");
+    LaunchOutcome outcome = service.launch("-install " + service.name() + " \"From the command line\" 0");
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    ASSERT_EQ(outcome.windows[0].text, message(14, service.name()));
+    ASSERT_TRUE(service.start());
+    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait 0"));
+    service.wait_for_state(SERVICE_RUNNING);
+    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), 0u);
+    expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
+    EXPECT_EQ(service.process_exit_code(), 0u);
+    StandinRecord record = service.scenario().record();
+    EXPECT_TRUE(record.has("attach Orvane stopper thread"));
+    EXPECT_TRUE(record.has("exit 0"));
+    EXPECT_EQ(record.properties["orvane.service.name"], service.name());
+    EXPECT_EQ(record.properties["orvane.service.description"], "From the command line");
+    EXPECT_EQ(record.properties["orvane.service.starttype"], "0");
+    EXPECT_EQ(events.reports(service.name()), (Args{"info: " + message(17, service.name()), "info: " + message(18, service.name())}));
+}
+
+// Every way a run can end without a stop request reaches the service
+// manager truthfully, and the process ends with the application's status.
+TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
+{
+    struct End {
+        const char* label;
+        const char* main_class;
+        std::map<unsigned, std::string> values;
+        DWORD win32_code;
+        DWORD specific_code;
+        DWORD process_code;
+        std::vector<std::string> reports; // %s: the service name
+    };
+    const End cases[] = {
+        {"main returns", "orvane.standin.Print", {}, 0, 0, 0, {"info: The %s service has started.", "info: The %s service has stopped."}},
+        // The application's own System.exit must not leave the service running.
+        {"System.exit(0)", "orvane.standin.Exit", {{1019, "0"}}, 0, 0, 0,
+         {"info: The %s service has started.", "info: The %s service has stopped."}},
+        {"System.exit(3)", "orvane.standin.Exit", {{1019, "3"}}, 1066, 1013, 3,
+         {"info: The %s service has started.", "error: The %s service failed to start."}},
+        {"abort", "orvane.standin.Abort", {}, 1066, 1013, 3,
+         {"info: The %s service has started.", "error: JVM has aborted due to an internal error.",
+          "error: The %s service failed to start."}},
+        {"no main class", "orvane.standin.Missing", {}, 1066, 1013, 0xFFFFFFFF,
+         {"info: The %s service has started.", "error: Error locating class: orvane/standin/Missing",
+          "error: The %s service failed to start."}},
+        {"no JVM", "orvane.standin.Print", {{1003, "-Dorvane.standin.create.delay=1000 -unknown"}}, 1066, 1013, 0,
+         {"info: The %s service has started.", "error: Unable to create JVM instance using %s",
+          "error: The %s service failed to start."}},
+    };
+    int row = 0;
+    for (const End& c : cases) {
+        SCOPED_TRACE(c.label);
+        EventLog events;
+        std::string name = "OrvaneSvcEnd" + std::to_string(++row);
+        ServiceScenario service(name.c_str(), c.main_class);
+        // A slow creation, so that the service's process is seen before it ends.
+        service.scenario().set(1003, "-Dorvane.standin.record=" + service.scenario().record_path() +
+                                         " -Dorvane.standin.create.delay=1000");
+        for (const auto& value : c.values)
+            service.scenario().set(value.first, value.second);
+        ASSERT_TRUE(service.install());
+        ASSERT_TRUE(service.start());
+        ASSERT_NE(service.status().dwProcessId, 0u);
+        expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), c.win32_code, c.specific_code);
+        EXPECT_EQ(sc_query(service.name()), "STATE 1, WIN32_EXIT_CODE " + std::to_string(c.win32_code) +
+                                                ", SERVICE_EXIT_CODE " + std::to_string(c.specific_code));
+        EXPECT_EQ(service.process_exit_code(), c.process_code);
+        Args expected;
+        for (const std::string& report : c.reports) {
+            char text[512];
+            snprintf(text, sizeof text, report.c_str(),
+                     report.find("JVM instance") != std::string::npos ? standin_jvm_path().c_str()
+                                                                      : service.name().c_str());
+            expected.push_back(text);
+        }
+        EXPECT_EQ(events.reports(service.name()), expected);
+    }
+}
+
+// Stop and shutdown are accepted only while a stop thread can attach to the
+// JVM: not while it is created, not while it is torn down.
+TEST(Service, AcceptsNoStopWhileTheJvmIsCreatedOrTornDown)
+{
+    ServiceScenario service("OrvaneSvcNotReady", "orvane.standin.Tarry");
+    service.scenario()
+        .set(1003, "-Dorvane.standin.record=" + service.scenario().record_path() + " -Dorvane.standin.create.delay=2000")
+        .set(1019, "2000");
+    ASSERT_TRUE(service.install());
+    ASSERT_TRUE(service.start());
+    SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
+    EXPECT_EQ(now.dwControlsAccepted, 0u);
+    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Tarry 1"));
+    Sleep(200);
+    // main has returned; the JVM waits for the application's thread.
+    now = service.status();
+    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(now.dwControlsAccepted, 0u);
+    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+    expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
+    EXPECT_TRUE(service.scenario().record().has("linger done"));
+}
+
+// Slow on purpose: the stop time-out is 30 seconds.
+TEST(Service, StopThatTheApplicationIgnoresTimesOutAfterThirtySeconds)
+{
+    EventLog events;
+    ServiceScenario service("OrvaneSvcIgnored", "orvane.standin.Wait");
+    service.scenario().set(1020, "ignored");
+    ASSERT_TRUE(service.install());
+    ASSERT_TRUE(service.start());
+    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait 0"));
+    service.wait_for_state(SERVICE_RUNNING);
+    DWORD asked = GetTickCount();
+    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), 0u);
+    SERVICE_STATUS_PROCESS now = service.status();
+    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_EQ(now.dwWaitHint, 40000u);
+    now = service.wait_for_state(SERVICE_STOPPED, 45000);
+    DWORD waited = GetTickCount() - asked;
+    EXPECT_GE(waited, 29000u);
+    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    Args reports = events.reports(service.name());
+    EXPECT_NE(std::find(reports.begin(), reports.end(), "error: " + message(20, service.name())), reports.end())
+        << "no time-out event";
+}

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "service/service_command.h"
+
+TEST(ServiceCommand, NamesTheServiceManagerWouldMisreadAreInvalid)
+{
+    const struct {
+        std::string name;
+        bool valid;
+    } cases[] = {
+        {"MySvc", true},          {"My Svc-1", true},     {std::string(256, 'n'), true},
+        {"", false},              {"a\\b", false},        {"a/b", false},
+        {std::string(257, 'n'), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(service_name_is_valid(c.name.c_str()), c.valid) << "name of " << c.name.size() << " chars";
+}
+
+TEST(ServiceCommand, BinaryPathIsComposedWholeOrRefused)
+{
+    char path[260];
+    ASSERT_TRUE(compose_binary_path(path, sizeof path, "C:\\a b\\app.exe", "-run", false, "S", "D", true));
+    EXPECT_STREQ(path, "\"C:\\a b\\app.exe\" -run");
+    ASSERT_TRUE(compose_binary_path(path, sizeof path, "C:\\app.exe", "-run", true, "S", "My service", false));
+    EXPECT_STREQ(path, "\"C:\\app.exe\" -run \"S\" \"My service\" 0");
+    ASSERT_TRUE(compose_binary_path(path, sizeof path, "C:\\app.exe", "-run", true, "S", "", true));
+    EXPECT_STREQ(path, "\"C:\\app.exe\" -run \"S\" \"\" 1");
+    // 259 characters fit 260 bytes; one more does not, and nothing is cut.
+    std::string exe(259 - 7, 'x'); // two quotes, a blank and "-run" besides
+    EXPECT_TRUE(compose_binary_path(path, sizeof path, exe.c_str(), "-run", false, "S", "", true));
+    exe += 'x';
+    EXPECT_FALSE(compose_binary_path(path, sizeof path, exe.c_str(), "-run", false, "S", "", true));
+    EXPECT_STREQ(path, "");
+}
+
+TEST(ServiceCommand, DependencyListBecomesADoubleNulTerminatedMultiString)
+{
+    EXPECT_EQ(dependency_multi_string(""), nullptr);
+    char* names = dependency_multi_string("RpcSs;PlugPlay");
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(std::string(names, 16), std::string("RpcSs\0PlugPlay\0\0", 16));
+    free(names);
+}
