@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every tier: the host unit tests, the
-# launcher's JNI code against the build machine's JVM, and the Win32 and
-# end-to-end tests under Wine and Xvfb, once under 64-bit Wine and once under
-# 32-bit Wine where this machine can run 32-bit programs. Ends with one line
+# launcher's JNI code against the build machine's JVM, the fuzz targets, and
+# the Win32 and end-to-end tests under Wine and Xvfb, once under 64-bit Wine
+# and once under 32-bit Wine where this machine can run 32-bit programs. Ends with one line
 # "N passed, N failed" over all tiers that ran.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -87,6 +87,15 @@ else
     : >"$log_dir/host.log"
 fi
 count_ctest "host unit tests and the JNI code on the host's JVM" "$log_dir/host.log"
+
+# Every fuzz target replays its seeds, then fuzzes for a bounded time.
+if build fuzz; then
+    ctest --preset fuzz -j2 >"$log_dir/fuzz.log" 2>&1
+    tail -n 3 "$log_dir/fuzz.log"
+else
+    : >"$log_dir/fuzz.log"
+fi
+count_ctest "fuzz targets" "$log_dir/fuzz.log"
 
 # Without 32-bit Wine the 32-bit launcher is still built, and the host tier
 # has checked its file.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "launcher/text_buffers.h"
+
 // Checks the length a path call returned for a buffer of size bytes: a
 // path that did not fit (or filled the buffer, and so may be cut) is
 // refused, never used cut short.
@@ -32,6 +34,25 @@ void* load_library(const char* path)
     return LoadLibraryA(path);
 }
 
+void* load_system_library(const char* name)
+{
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    char full[MAX_PATH];
+    if (length == 0 || length >= sizeof path || !join_path(full, sizeof full, path, name))
+        return nullptr;
+    return LoadLibraryA(full);
+}
+
+bool set_dll_search_directory(const char* directory)
+{
+    using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
+    static const auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDllDirectoryA")));
+    // "" rather than null: null would put the current directory back.
+    return set_dll_directory != nullptr && set_dll_directory(directory != nullptr ? directory : "") != FALSE;
+}
+
 void* find_symbol(void* library, const char* name)
 {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -60,7 +81,7 @@ bool special_folder_path(int folder, char* buffer, size_t size)
 {
     // SHELL32 is never freed; loading it again only counts a reference.
     using FolderFunction = BOOL(WINAPI*)(HWND, LPSTR, int, BOOL);
-    HMODULE shell = LoadLibraryA("SHELL32.DLL");
+    HMODULE shell = static_cast<HMODULE>(load_system_library("shell32.dll"));
     if (shell == nullptr || size < MAX_PATH)
         return false;
     auto get_folder = reinterpret_cast<FolderFunction>(

@@ -18,6 +18,17 @@ void* load_library(const char* path);
 void* find_symbol(void* library, const char* name);
 void free_library(void* library);
 
+// Loads a DLL of the system by its full path in the system directory, so
+// that a DLL of the same name beside the executable or in the current
+// directory is never the one taken. Null on failure.
+void* load_system_library(const char* name);
+
+// Where DLLs loaded by name are looked for, besides the executable's and the
+// system's directories: directory, or with null none at all, which takes the
+// current directory out of the search (the launcher's setting from its start
+// on). False where the system cannot change it (before Windows XP SP1).
+bool set_dll_search_directory(const char* directory);
+
 // Converts zero-terminated ANSI text to UTF-16. Returns the number of units
 // needed, the terminator included (0 on failure); writes them when units is
 // not null and has room for that many.

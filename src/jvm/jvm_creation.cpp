@@ -49,8 +49,6 @@ bool absolute_library_path(const char* saved_directory, const char* library_path
     return true;
 }
 
-using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
-
 // Loads the library with the parent of its directory (jre\bin for a library
 // in jre\bin\client) current and, where the system has it, as the DLL
 // directory, so that the libraries it needs are found beside it. False after
@@ -64,12 +62,9 @@ bool load_jvm_library(const char* saved_directory)
     char directory[path_size];
     bool have_directory = absolute_library_path(saved_directory, jvm_instance.library_path, library) &&
                           join_path(directory, sizeof directory, library, "..\\..\\");
-    auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDllDirectoryA")));
     if (have_directory) {
         SetCurrentDirectoryA(directory);
-        if (set_dll_directory != nullptr)
-            set_dll_directory(directory);
+        set_dll_search_directory(directory);
     }
     jvm_instance.module = LoadLibraryA(have_directory ? library : jvm_instance.library_path);
     if (jvm_instance.module == nullptr) {
@@ -77,8 +72,10 @@ bool load_jvm_library(const char* saved_directory)
         return false;
     }
     SetCurrentDirectoryA(saved_directory);
-    if (have_directory && set_dll_directory != nullptr)
-        set_dll_directory(nullptr);
+    // Back to the launcher's own setting, without the current directory:
+    // libraries the JVM loads later by name must not come from there.
+    if (have_directory)
+        set_dll_search_directory(nullptr);
     return true;
 }
 

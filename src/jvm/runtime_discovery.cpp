@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "app/system_services.h"
 #include "jvm/pe_machine.h"
 #include "jvm/runtime_choice.h"
 #include "jvm/version_constraints.h"
@@ -488,7 +489,7 @@ static bool run_search_step(char step, char* result)
 static void open_document(const char* document)
 {
     using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-    HMODULE shell = LoadLibraryA("SHELL32.DLL");
+    HMODULE shell = static_cast<HMODULE>(load_system_library("shell32.dll"));
     auto shell_execute = shell != nullptr ? reinterpret_cast<ShellExecuteFunction>(reinterpret_cast<void*>(
                                                 GetProcAddress(shell, "ShellExecuteA")))
                                           : nullptr;

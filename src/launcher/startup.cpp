@@ -11,6 +11,7 @@
 
 #include "app/main_invocation.h"
 #include "app/shutdown.h"
+#include "app/system_services.h"
 #include "jvm/jvm_creation.h"
 #include "launcher/config_values.h"
 #include "launcher/configuration.h"
@@ -34,7 +35,7 @@ ArgVector command_args;
 
 void allow_foreground_switch()
 {
-    HMODULE user32 = LoadLibraryA("USER32.DLL");
+    HMODULE user32 = static_cast<HMODULE>(load_system_library("user32.dll"));
     if (user32 == nullptr)
         return;
     using AllowFunction = BOOL(WINAPI*)(DWORD);
@@ -183,6 +184,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 {
     launcher_instance = instance;
     LauncherConfig& c = launcher_config;
+    // A launcher is often started from a downloads or shared folder: no DLL
+    // loaded by name may come from the current directory.
+    set_dll_search_directory(nullptr);
     service_mode = is_service_start(command_line);
     trace_open();
 

@@ -1,0 +1,51 @@
+// %NAME% expansion with fixed machine values, and the heap arithmetic.
+#include <cstring>
+
+#include "fuzz_input.h"
+#include "launcher/expansion_rules.h"
+
+namespace {
+
+uint64_t memory_bytes = 0;
+
+bool read_date(char* buffer, int capacity)
+{
+    return snprintf(buffer, static_cast<size_t>(capacity), "20261207") < capacity;
+}
+bool read_time(char* buffer, int capacity)
+{
+    return snprintf(buffer, static_cast<size_t>(capacity), "235959") < capacity;
+}
+uint64_t physical_memory(bool total)
+{
+    return total ? memory_bytes : memory_bytes / 2;
+}
+// Every variable is defined, as a value that holds references of its own:
+// an expansion must never expand its own results again.
+const char* lookup_environment(const char* name)
+{
+    return strlen(name) % 2 == 0 ? "%PATH%;x" : nullptr;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 8)
+        return 0;
+    memcpy(&memory_bytes, data, 8);
+    std::string text = fuzz_text(data + 8, size - 8);
+    ExpansionSources sources{"C:\\Java Home", read_date, read_time, physical_memory, lookup_environment};
+    char* expanded = expand_with_sources(text.c_str(), &sources);
+    FUZZ_CHECK(expanded != nullptr, "no result");
+    // No source value is longer than 256 bytes, and each reference is at
+    // least two bytes long.
+    FUZZ_CHECK(strlen(expanded) <= text.size() * 130 + 1, "result of %zu bytes from %zu", strlen(expanded), text.size());
+    free(expanded);
+
+    int percentage = heap_percentage(text.c_str());
+    FUZZ_CHECK(percentage >= 1 && percentage <= 100, "percentage %d", percentage);
+    int megabytes = heap_megabytes(memory_bytes, percentage);
+    FUZZ_CHECK(megabytes >= 64, "heap %d MB below the floor", megabytes);
+    return 0;
+}
