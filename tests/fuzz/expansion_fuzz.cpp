@@ -35,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     memcpy(&memory_bytes, data, 8);
     std::string text = fuzz_text(data + 8, size - 8);
-    ExpansionSources sources{"C:\\Java Home", read_date, read_time, physical_memory, lookup_environment};
+    int address_bits = data[0] % 2 == 0 ? 32 : 64;
+    ExpansionSources sources{"C:\\Java Home", read_date, read_time, physical_memory, lookup_environment,
+                             address_bits};
     char* expanded = expand_with_sources(text.c_str(), &sources);
     FUZZ_CHECK(expanded != nullptr, "no result");
     // No source value is longer than 256 bytes, and each reference is at
@@ -45,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     int percentage = heap_percentage(text.c_str());
     FUZZ_CHECK(percentage >= 1 && percentage <= 100, "percentage %d", percentage);
-    int megabytes = heap_megabytes(memory_bytes, percentage);
+    int megabytes = heap_megabytes(memory_bytes, percentage, address_bits);
     FUZZ_CHECK(megabytes >= 64, "heap %d MB below the floor", megabytes);
+    if (address_bits == 32)
+        FUZZ_CHECK(megabytes <= 2048, "a 32-bit heap of %d MB", megabytes);
     return 0;
 }

@@ -1,4 +1,5 @@
-// The command-line tokenizer, unquote_token and next_token on any text.
+// The command-line tokenizer, unquote_token, next_token, and the quoting of
+// forwarded arguments on any text.
 #include <cstring>
 
 #include "fuzz_input.h"
@@ -17,6 +18,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         total += strlen(args.items[i]);
     }
     FUZZ_CHECK(total <= text.size(), "tokens hold %zu bytes of %zu", total, text.size());
+
+    // Forwarding: the tokens written again and split again are the tokens.
+    char line[4096] = "first";
+    int32_t written = 1;
+    while (written < args.count && append_quoted_argument(line, sizeof line, args.items[written]))
+        ++written;
+    FUZZ_CHECK(memchr(line, '\0', sizeof line) != nullptr, "line not terminated");
+    ArgVector again{};
+    tokenize_command_line(line, &again, false);
+    FUZZ_CHECK(again.count == written, "%d tokens forwarded, %d came back", written, again.count);
+    for (int32_t i = 1; i < written && i < again.count; ++i)
+        FUZZ_CHECK(strcmp(args.items[i], again.items[i]) == 0, "token %d \"%s\" came back as \"%s\"", i,
+                   args.items[i], again.items[i]);
+    free_arg_vector(&again);
     free_arg_vector(&args);
 
     std::string token = text;
