@@ -156,3 +156,29 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
         CloseHandle(event);
     }
 }
+
+// orvane.standin.Window: waits the first argument's milliseconds, then shows
+// a window of its own for the second argument's milliseconds (0: shows
+// none), pumping its messages, and records whether it ended in front.
+void window_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    std::vector<std::wstring> arguments = main_arguments(args);
+    DWORD delay = static_cast<DWORD>(number_argument(arguments, 0));
+    DWORD lifetime = arguments.size() > 1 ? static_cast<DWORD>(atoi(narrow(arguments[1]).c_str())) : 0;
+    Sleep(delay);
+    if (lifetime == 0)
+        return;
+    HWND window = CreateWindowExA(0, "STATIC", "Orvane test window", WS_OVERLAPPEDWINDOW, 40, 40, 320, 200, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    // Shown without taking the front itself: bringing it there is the splash's part.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    record_event(window != nullptr ? "window shown" : "window failed");
+    for (DWORD start = GetTickCount(); GetTickCount() - start < lifetime;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(10);
+    }
+    record_event(GetForegroundWindow() == window ? "window in front" : "window behind");
+    DestroyWindow(window);
+}

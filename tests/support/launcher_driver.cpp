@@ -93,6 +93,8 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
             WaitForSingleObject(process.hProcess, 5000);
             break;
         }
+        if (options.on_poll)
+            options.on_poll(process.dwProcessId);
         for (HWND window : find_dialog_windows(process.dwProcessId)) {
             if (std::find(handled.begin(), handled.end(), window) != handled.end())
                 continue;

@@ -21,6 +21,8 @@ struct LaunchOptions {
     bool share_output = false;      // the launcher writes to the driver's own output
     // Called while a box is open, before it is dismissed.
     std::function<void(const SeenWindow&, HANDLE process)> on_window;
+    // Called about every 25 ms while the launcher runs, with its process id.
+    std::function<void(DWORD process_id)> on_poll;
 };
 
 struct LaunchOutcome {
