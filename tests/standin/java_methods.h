@@ -45,3 +45,4 @@ void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void window_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void console_main(JavaThread* thread, const jvalue* args, jvalue* result);

@@ -75,7 +75,8 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
         inherit = TRUE;
     }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit, 0, nullptr,
+    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit,
+                        options.detached ? DETACHED_PROCESS : 0, nullptr,
                         options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
                         &startup, &process))
         return outcome;
