@@ -46,6 +46,29 @@ int jar_blob_next(JarBlobWalk* walk, JarEntry* entry)
     return 1;
 }
 
+// A DOS device name (CON, NUL, COM1 ...) with or without an extension: a
+// write to it reaches the device, not a file in the directory.
+static bool names_a_device(const char* name, size_t length)
+{
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    size_t base = 0;
+    while (base < length && name[base] != '.')
+        ++base;
+    while (base > 0 && name[base - 1] == ' ')
+        --base;
+    char upper[8] = "";
+    if (base >= sizeof upper)
+        return false;
+    for (size_t i = 0; i < base; ++i)
+        upper[i] = (name[i] >= 'a' && name[i] <= 'z') ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+    upper[base] = '\0';
+    for (const char* device : devices)
+        if (strcmp(upper, device) == 0)
+            return true;
+    return base == 4 && (strncmp(upper, "COM", 3) == 0 || strncmp(upper, "LPT", 3) == 0) && upper[3] >= '0' &&
+           upper[3] <= '9';
+}
+
 bool jar_name_is_plain(const char* name, size_t length)
 {
     if (length == 0)
@@ -59,7 +82,7 @@ bool jar_name_is_plain(const char* name, size_t length)
             only_dots_and_blanks = false;
     }
     char last = name[length - 1];
-    return !only_dots_and_blanks && last != '.' && last != ' ';
+    return !only_dots_and_blanks && last != '.' && last != ' ' && !names_a_device(name, length);
 }
 
 JarBlobStatus jar_blob_check(const void* bytes, size_t size, int32_t* count, JarEntry* bad_entry)

@@ -43,8 +43,8 @@ int jar_blob_next(JarBlobWalk* walk, JarEntry* entry);
 
 // True for a plain file name that stays inside the directory it is joined
 // to: not empty, no "\", "/" or ":" (drive letters, streams), not made of
-// dots and blanks only ("." and ".."), and not ending in a dot or blank,
-// which Windows strips from a name.
+// dots and blanks only ("." and ".."), not ending in a dot or blank, which
+// Windows strips from a name, and not a device name such as CON or NUL.
 bool jar_name_is_plain(const char* name, size_t length);
 
 // Walks the whole resource once. jar_blob_ok with *count set; otherwise the

@@ -80,7 +80,8 @@ TEST(JarBlob, NamesThatCouldLeaveTheDirectoryAreRefused)
         {"", false}, {".", false}, {"..", false}, {"...", false}, {". .", false},
         {"..\\evil.jar", false}, {"sub\\a.jar", false}, {"sub/a.jar", false}, {"\\abs.jar", false},
         {"/abs.jar", false}, {"C:evil.jar", false}, {"C:\\evil.jar", false}, {"a.jar:stream", false},
-        {"a.jar.", false}, {"a.jar ", false},
+        {"a.jar.", false}, {"a.jar ", false}, {"CON", false}, {"nul.jar", false}, {"Com1.jar", false},
+        {"lpt9", false}, {"aux .jar", false}, {"console.jar", true}, {"com10.jar", true}, {"con", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
