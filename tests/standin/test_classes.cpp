@@ -159,7 +159,7 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
 
 // orvane.standin.Window: waits the first argument's milliseconds, then shows
 // a window of its own for the second argument's milliseconds (0: shows
-// none), pumping its messages, and records whether it ended in front.
+// none), pumping its messages, and records whether it came to the front.
 void window_main(JavaThread*, const jvalue* args, jvalue*)
 {
     std::vector<std::wstring> arguments = main_arguments(args);
@@ -173,13 +173,16 @@ void window_main(JavaThread*, const jvalue* args, jvalue*)
     // Shown without taking the front itself: bringing it there is the splash's part.
     ShowWindow(window, SW_SHOWNOACTIVATE);
     record_event(window != nullptr ? "window shown" : "window failed");
+    // Tests run side by side, and another's window may take the front later.
+    bool came_to_front = false;
     for (DWORD start = GetTickCount(); GetTickCount() - start < lifetime;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
+        came_to_front = came_to_front || GetForegroundWindow() == window;
         Sleep(10);
     }
-    record_event(GetForegroundWindow() == window ? "window in front" : "window behind");
+    record_event(came_to_front ? "window in front" : "window behind");
     DestroyWindow(window);
 }
 
