@@ -28,6 +28,17 @@ static void report_path_too_long(const char* path)
     report_error_with_reason(message_text(message_file_access), path);
 }
 
+using TempPathFunction = DWORD(WINAPI*)(DWORD, LPSTR);
+
+// The temporary directory. GetTempPath2A, where the system has it, gives
+// SYSTEM a folder of its own instead of the machine's shared one.
+static DWORD temporary_directory(DWORD size, char* buffer)
+{
+    auto temp_path_2 = reinterpret_cast<TempPathFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "GetTempPath2A")));
+    return temp_path_2 != nullptr ? temp_path_2(size, buffer) : GetTempPathA(size, buffer);
+}
+
 // extract_dir from value 1007: ".", ".\" + the stored hex text, or the
 // temporary directory followed directly by it. A directory that would not
 // fit is reported and left empty; the start goes on.
@@ -40,7 +51,7 @@ void compose_extract_dir(int mode, const char* stored_main_class)
     }
     char prefix[path_size] = ".\\";
     if (mode != 1) {
-        DWORD length = GetTempPathA(sizeof prefix, prefix);
+        DWORD length = temporary_directory(sizeof prefix, prefix);
         if (length == 0) {
             report_error_with_reason(message_text(message_file_access), "TEMP_PATH");
             return;

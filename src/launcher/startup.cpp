@@ -248,7 +248,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
 
     if (c.splash_until_app_window || c.splash_timeout_seconds != 0) {
         if (start_splash())
-            while (splash_window == nullptr)
+            while (splash_pending())
                 Sleep(100);
     }
 

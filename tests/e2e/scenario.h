@@ -16,7 +16,8 @@
 // and its own main class (hence its own instance mutex).
 class Scenario {
 public:
-    explicit Scenario(const char* name) : directory_(make_test_directory(name)), exe_(directory_ + "\\app.exe")
+    explicit Scenario(const char* name, const char* exe_name = "app.exe")
+        : directory_(make_test_directory(name)), exe_(directory_ + "\\" + exe_name)
     {
         set_main_class(std::string("orvane.tests.") + name);
     }
@@ -45,6 +46,12 @@ public:
         values_[id] = text;
         return *this;
     }
+    // Adds a resource: RT_RCDATA (10) 1 for embedded jars, RT_BITMAP (2) 1 for the splash.
+    Scenario& add_resource(unsigned type, unsigned id, const std::string& bytes)
+    {
+        resources_[{type, id}] = bytes;
+        return *this;
+    }
     // The name the launcher gives its instance mutex.
     std::string mutex_name() const
     {
@@ -57,7 +64,7 @@ public:
     // Writes the scenario's launcher and returns its path.
     const std::string& make()
     {
-        EXPECT_TRUE(make_scenario_launcher(exe_, values_)) << "cannot make " << exe_;
+        EXPECT_TRUE(make_scenario_launcher(exe_, values_, resources_)) << "cannot make " << exe_;
         return exe_;
     }
     LaunchOutcome run(LaunchOptions options = LaunchOptions())
@@ -76,5 +83,6 @@ private:
     std::string exe_;
     std::string main_class_;
     std::map<unsigned, std::string> values_;
+    ExtraResources resources_;
 };
 

@@ -44,3 +44,5 @@ void linger_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void window_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void console_main(JavaThread* thread, const jvalue* args, jvalue* result);

@@ -156,3 +156,78 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
         CloseHandle(event);
     }
 }
+
+// orvane.standin.Window: waits the first argument's milliseconds, then shows
+// a window of its own for the second argument's milliseconds (0: shows
+// none), pumping its messages, and records whether it came to the front.
+void window_main(JavaThread*, const jvalue* args, jvalue*)
+{
+    std::vector<std::wstring> arguments = main_arguments(args);
+    DWORD delay = static_cast<DWORD>(number_argument(arguments, 0));
+    DWORD lifetime = arguments.size() > 1 ? static_cast<DWORD>(atoi(narrow(arguments[1]).c_str())) : 0;
+    Sleep(delay);
+    if (lifetime == 0)
+        return;
+    HWND window = CreateWindowExA(0, "STATIC", "Orvane test window", WS_OVERLAPPEDWINDOW, 40, 40, 320, 200, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    // Shown without taking the front itself: bringing it there is the splash's part.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    record_event(window != nullptr ? "window shown" : "window failed");
+    // Tests run side by side, and another's window may take the front later.
+    bool came_to_front = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < lifetime;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        came_to_front = came_to_front || GetForegroundWindow() == window;
+        Sleep(10);
+    }
+    record_event(came_to_front ? "window in front" : "window behind");
+    DestroyWindow(window);
+}
+
+static bool has_console()
+{
+    HANDLE output = CreateFileA("CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(output);
+    return true;
+}
+
+// orvane.standin.Console: prints a line, then records what the process's
+// console shows (title, window, text), and whether it outlives a WM_QUIT
+// that is peeked at and one that is taken off the queue.
+void console_main(JavaThread*, const jvalue*, jvalue*)
+{
+    print_line(system_stream(false), L"to the console");
+    char title[256] = "";
+    GetConsoleTitleA(title, sizeof title);
+    std::string own_title = "ovc" + std::to_string(GetCurrentProcessId());
+    record_event(own_title == title ? std::string("console title ovc<pid>") : std::string("console title ") + title);
+    HWND window = GetConsoleWindow();
+    record_event(window == nullptr ? "console window none"
+                                   : IsWindowVisible(window) ? "console window visible" : "console window hidden");
+    HANDLE output = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (output != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(output, &info)) {
+        for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+            std::string text(static_cast<size_t>(info.dwSize.X), ' ');
+            DWORD read = 0;
+            ReadConsoleOutputCharacterA(output, &text[0], static_cast<DWORD>(text.size()), COORD{0, row}, &read);
+            text.resize(text.find_last_not_of(' ') + 1);
+            if (!text.empty())
+                record_event("console text " + text);
+        }
+    }
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    MSG message;
+    PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    record_event(has_console() ? "after peek console yes" : "after peek console no");
+    PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+    record_event(has_console() ? "after quit console yes" : "after quit console no");
+}

@@ -75,7 +75,8 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
         inherit = TRUE;
     }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit, 0, nullptr,
+    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit,
+                        options.detached ? DETACHED_PROCESS : 0, nullptr,
                         options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
                         &startup, &process))
         return outcome;
@@ -93,6 +94,8 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
             WaitForSingleObject(process.hProcess, 5000);
             break;
         }
+        if (options.on_poll)
+            options.on_poll(process.dwProcessId);
         for (HWND window : find_dialog_windows(process.dwProcessId)) {
             if (std::find(handled.begin(), handled.end(), window) != handled.end())
                 continue;

@@ -106,7 +106,34 @@ static bool read_shipped_block(HMODULE module, unsigned block, std::wstring (&en
     return true;
 }
 
-bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values)
+std::string encode_bitmap(int width, int height)
+{
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    int stride = (width * 3 + 3) & ~3;
+    for (int y = 0; y < height; ++y) {
+        std::string row(static_cast<size_t>(stride), '\0');
+        for (int x = 0; x < width; ++x) {
+            bool border = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
+            // Blue, green, red: a dark blue field, a white frame and a red diagonal band.
+            bool band = (x - y * width / height) / 12 == 0;
+            row[3 * x] = static_cast<char>(border ? 255 : band ? 40 : 140);
+            row[3 * x + 1] = static_cast<char>(border ? 255 : band ? 40 : 60);
+            row[3 * x + 2] = static_cast<char>(border ? 255 : band ? 220 : 20);
+        }
+        bytes += row;
+    }
+    return bytes;
+}
+
+bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values,
+                            const ExtraResources& resources)
 {
     std::string source = built_launcher_path();
     if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
@@ -141,5 +168,11 @@ bool make_scenario_launcher(const std::string& target, const std::map<unsigned, 
                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &block.second[0],
                              static_cast<DWORD>(block.second.size())))
             ok = false;
+    for (const auto& resource : resources) {
+        std::string bytes = resource.second;
+        if (!UpdateResourceA(update, MAKEINTRESOURCEA(resource.first.first), MAKEINTRESOURCEA(resource.first.second),
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &bytes[0], static_cast<DWORD>(bytes.size())))
+            ok = false;
+    }
     return EndUpdateResourceA(update, !ok) && ok;
 }

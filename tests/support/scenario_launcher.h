@@ -12,9 +12,19 @@ std::string built_launcher_path();
 // A fresh, empty directory for a test below the temporary directory.
 std::string make_test_directory(const std::string& name);
 
-// Copies the built launcher to target and replaces the given configuration
-// values (ID to text; other values stay as shipped). False on any failure.
-bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values);
+// A resource added to a scenario launcher: RT_RCDATA 1 (embedded jars) or
+// RT_BITMAP 1 (the splash image), keyed by type and ID.
+using ExtraResources = std::map<std::pair<unsigned, unsigned>, std::string>;
+
+// Copies the built launcher to target, replaces the given configuration
+// values (ID to text; other values stay as shipped) and adds the extra
+// resources (language neutral). False on any failure.
+bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values,
+                            const ExtraResources& resources = ExtraResources());
+
+// The bytes of bitmap resource: a 24-bit bitmap of width x height without
+// its file header, filled with a pattern.
+std::string encode_bitmap(int width, int height);
 
 // The 16 strings of a string-table block as resource bytes.
 std::string encode_string_block(const std::wstring (&entries)[16]);

@@ -1,0 +1,254 @@
+// Launchers carrying jars in their resources: extraction, the class path it
+// extends, the currency test, the cleanup child, and refused resources.
+#include "scenario.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "jar_blob_builder.h"
+
+namespace {
+
+constexpr unsigned rt_rcdata = 10;
+constexpr uint64_t t1 = 0x01D5000012345678ull;
+constexpr uint64_t t2 = 0x01D6000087654321ull;
+const std::vector<BlobEntry> two_jars = {{"a.jar", t1, "0123456789"}, {"b.jar", t2, ""}};
+
+std::string class_path_of(const Scenario& scenario)
+{
+    const std::string prefix = "-Djava.class.path=";
+    for (const std::string& option : scenario.record().options)
+        if (option.compare(0, prefix.size(), prefix) == 0)
+            return option.substr(prefix.size());
+    return "(no class path option)";
+}
+
+std::string file_content(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return "(missing)";
+    char buffer[256];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    fclose(file);
+    return text;
+}
+
+// The last-write time, or 0 when the file cannot be read.
+uint64_t write_time(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    FILETIME time{};
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    GetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+void set_write_time(const std::string& path, uint64_t value)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME time{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time)) << path;
+    CloseHandle(file);
+}
+
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string temp_directory()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    return temp;
+}
+
+// A scenario of the stand-in whose launcher carries the given jars.
+Scenario& with_jars(Scenario& scenario, const std::string& main_class, const std::string& blob)
+{
+    scenario.use_standin(main_class).add_resource(rt_rcdata, 1, blob);
+    return scenario;
+}
+
+} // namespace
+
+TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
+{
+    Scenario scenario("jars_example");
+    with_jars(scenario, "orvane.standin.Print", encode_jar_blob(two_jars)).set(1004, "lib\\x.jar").set(1007, "1");
+    const std::string hex = scrambled("orvane.standin.Print");
+    const std::string dir = scenario.directory() + "\\" + hex;
+    const std::string a = dir + "\\a.jar";
+    const std::string expected_path = "lib\\x.jar;.\\" + hex + "\\a.jar;.\\" + hex + "\\b.jar";
+
+    LaunchOutcome outcome = scenario.run();
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(class_path_of(scenario), expected_path);
+    EXPECT_EQ(file_content(a), "0123456789");
+    EXPECT_EQ(write_time(a), t1);
+    EXPECT_EQ(file_content(dir + "\\b.jar"), "");
+    EXPECT_EQ(write_time(dir + "\\b.jar"), t2);
+
+    // Same size and time: the file is current and not written again.
+    ASSERT_TRUE(write_file(a, "ABCDEFGHIJ"));
+    set_write_time(a, t1);
+    EXPECT_EQ(scenario.run().exit_code, 0u);
+    EXPECT_EQ(file_content(a), "ABCDEFGHIJ") << "a current file was rewritten";
+
+    // Another time stamp: rewritten.
+    set_write_time(a, t1 + 1);
+    EXPECT_EQ(scenario.run().exit_code, 0u);
+    EXPECT_EQ(file_content(a), "0123456789");
+    EXPECT_EQ(write_time(a), t1);
+
+    // A file another program holds is skipped silently and stays listed.
+    set_write_time(a, t1 + 1);
+    HANDLE locked = CreateFileA(a.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    outcome = scenario.run();
+    CloseHandle(locked);
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(class_path_of(scenario), expected_path);
+    EXPECT_EQ(write_time(a), t1 + 1) << "the locked file was replaced";
+    remove_test_directory(dir);
+}
+
+TEST(EmbeddedJars, ClassPathAndDirectoryFollowTheValues)
+{
+    const std::string hex = scrambled("orvane.standin.Print");
+    const struct {
+        const char* mode;
+        const char* class_path;
+        std::vector<BlobEntry> jars;
+        std::string directory;  // as the class path names it
+        std::string expected;
+    } rows[] = {
+        {"0", "lib\\x.jar;", two_jars, ".", "lib\\x.jar;.\\a.jar;.\\b.jar"},
+        {"1", "", two_jars, ".\\" + hex, ".\\" + hex + "\\a.jar;.\\" + hex + "\\b.jar"},
+        {"7", "lib\\x.jar", two_jars, temp_directory() + hex,
+         "lib\\x.jar;" + temp_directory() + hex + "\\a.jar;" + temp_directory() + hex + "\\b.jar"},
+        {"0", "lib\\x.jar", {}, ".", "lib\\x.jar"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("mode ") + row.mode + ", class path " + row.class_path);
+        Scenario scenario("jars_class_path");
+        with_jars(scenario, "orvane.standin.Print", encode_jar_blob(row.jars))
+            .set(1004, row.class_path)
+            .set(1007, row.mode);
+        LaunchOutcome outcome = scenario.run();
+        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+        EXPECT_EQ(class_path_of(scenario), row.expected);
+        std::string dir = row.directory[0] == '.' ? scenario.directory() + row.directory.substr(1) : row.directory;
+        EXPECT_EQ(exists(dir + "\\a.jar"), !row.jars.empty()) << dir;
+        if (row.directory != ".")
+            remove_test_directory(dir);
+    }
+}
+
+TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
+{
+    Scenario scenario("jars_cleanup");
+    // The application works in a directory of its own: the cleanup child
+    // still finds the relative extraction directory.
+    with_jars(scenario, "orvane.standin.Exit", encode_jar_blob(two_jars))
+        .set(1006, "1")
+        .set(1007, "1")
+        .set(1011, "work")
+        .set(1015, "1");
+    const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Exit");
+    CreateDirectoryA((scenario.directory() + "\\work").c_str(), nullptr);
+    LaunchOutcome outcome = scenario.run();
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 3u);
+    for (int waited = 0; waited < 15000 && exists(dir); waited += 100)
+        Sleep(100);
+    EXPECT_FALSE(exists(dir + "\\a.jar"));
+    EXPECT_FALSE(exists(dir)) << "the cleanup child left the extraction directory";
+    remove_test_directory(dir);
+    RemoveDirectoryA((scenario.directory() + "\\work").c_str());
+}
+
+TEST(EmbeddedJars, CleanupLeavesJarsThatARunningInstanceHolds)
+{
+    Scenario scenario("jars_held");
+    with_jars(scenario, "orvane.standin.Wait", encode_jar_blob(two_jars)).set(1007, "1");
+    const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Wait");
+    scenario.make();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION running{};
+    std::string command = "\"" + scenario.exe() + "\"";
+    SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", scenario.record_path().c_str());
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &running));
+    for (int waited = 0; waited < 10000 && scenario.record().main_calls.empty(); waited += 50)
+        Sleep(50);
+    // Process id 0 cannot be opened: the cleanup deletes at once.
+    LaunchOptions cleanup;
+    cleanup.arguments = "-ovremovetemporaryjarfiles 0";
+    cleanup.current_directory = scenario.directory(); // where the launcher starts its cleanup child
+    EXPECT_EQ(scenario.record().main_calls.size(), 1u) << "the instance did not start";
+    EXPECT_EQ(run_launcher(scenario.exe(), cleanup).exit_code, 0u);
+    EXPECT_TRUE(exists(dir + "\\a.jar")) << "a jar of a running instance was deleted";
+    TerminateProcess(running.hProcess, 1);
+    WaitForSingleObject(running.hProcess, 5000);
+    CloseHandle(running.hProcess);
+    CloseHandle(running.hThread);
+    EXPECT_EQ(run_launcher(scenario.exe(), cleanup).exit_code, 0u);
+    EXPECT_FALSE(exists(dir)) << "the cleanup left the directory once the instance had ended";
+    remove_test_directory(dir);
+}
+
+TEST(EmbeddedJars, FaultyResourceOrForeignDirectoryIsRefusedAndNothingWritten)
+{
+    std::string truncated = encode_jar_blob(two_jars);
+    truncated.resize(truncated.size() - 12);
+    const struct {
+        const char* what;
+        std::string blob;
+        bool foreign_directory;
+        std::string report;
+    } rows[] = {
+        {"name leaving the directory", encode_jar_blob({{"a.jar", t1, "x"}, {"..\\evil.jar", t2, "evil"}}), false,
+         "Error writing to file/directory: ..\\evil.jar\n\nReason: "},
+        {"entry past the end", truncated, false, "Internal error RC0000120"},
+        {"directory everyone may write", encode_jar_blob(two_jars), true,
+         "Error writing to file/directory: .\\" + scrambled("orvane.standin.Print") + "\n\nReason: "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Scenario scenario("jars_refused");
+        with_jars(scenario, "orvane.standin.Print", row.blob).set(1004, "lib\\x.jar").set(1007, "1");
+        const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Print");
+        if (row.foreign_directory) {
+            // Made before the launcher starts, with a right for everyone to write.
+            ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+            PSECURITY_DESCRIPTOR everyone = nullptr;
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                              &everyone, nullptr));
+            BOOL present = FALSE, defaulted = FALSE;
+            PACL acl = nullptr;
+            GetSecurityDescriptorDacl(everyone, &present, &acl, &defaulted);
+            EXPECT_EQ(SetNamedSecurityInfoA(&std::string(dir)[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                            nullptr, acl, nullptr),
+                      static_cast<DWORD>(ERROR_SUCCESS));
+            LocalFree(everyone);
+        }
+        LaunchOutcome outcome = scenario.run();
+        ASSERT_EQ(outcome.windows.size(), 1u);
+        EXPECT_EQ(outcome.windows[0].text.compare(0, row.report.size(), row.report), 0) << outcome.windows[0].text;
+        EXPECT_EQ(outcome.exit_code, 0u);
+        EXPECT_EQ(class_path_of(scenario), "lib\\x.jar");
+        EXPECT_FALSE(exists(dir + "\\a.jar"));
+        EXPECT_FALSE(exists(scenario.directory() + "\\evil.jar"));
+        remove_test_directory(dir);
+    }
+}

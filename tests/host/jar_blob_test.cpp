@@ -1,0 +1,122 @@
+// The walk over the embedded-jar resource: valid, truncated and hostile bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "jar_blob_builder.h"
+#include "launcher/jar_blob.h"
+
+namespace {
+
+const std::string two_jars = encode_jar_blob({{"a.jar", 0x01D0000012345678ull, "0123456789"}, {"b.jar", 7, ""}});
+
+std::string with_count(std::string bytes, uint32_t count)
+{
+    bytes.replace(0, 4, std::string(4, '\0'));
+    std::string field;
+    append_u32(&field, count);
+    return bytes.replace(0, 4, field);
+}
+
+} // namespace
+
+TEST(JarBlob, WalksEntriesInResourceOrderWithTheirFields)
+{
+    JarBlobWalk walk;
+    ASSERT_TRUE(jar_blob_begin(&walk, two_jars.data(), two_jars.size()));
+    JarEntry entry;
+    ASSERT_EQ(jar_blob_next(&walk, &entry), 1);
+    EXPECT_STREQ(entry.name, "a.jar");
+    EXPECT_EQ(entry.time_low, 0x12345678u);
+    EXPECT_EQ(entry.time_high, 0x01D00000u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.data), entry.size), "0123456789");
+    ASSERT_EQ(jar_blob_next(&walk, &entry), 1);
+    EXPECT_STREQ(entry.name, "b.jar");
+    EXPECT_EQ(entry.size, 0u);
+    EXPECT_EQ(entry.data, reinterpret_cast<const unsigned char*>(two_jars.data()) + two_jars.size());
+    EXPECT_EQ(jar_blob_next(&walk, &entry), 0);
+}
+
+TEST(JarBlob, CheckNamesTheFirstFault)
+{
+    const std::string name_without_zero = std::string("\x01\x00\x00\x00", 4) + "a.jar";
+    const struct {
+        const char* what;
+        std::string bytes;
+        JarBlobStatus expected;
+        int32_t count;
+    } rows[] = {
+        {"two entries", two_jars, jar_blob_ok, 2},
+        {"count 0", encode_jar_blob({}), jar_blob_ok, 0},
+        {"count 0 and trailing bytes", encode_jar_blob({}) + "xyz", jar_blob_ok, 0},
+        {"two bytes", std::string("\x01\x00", 2), jar_blob_malformed, 0},
+        {"negative count", with_count(two_jars, 0xFFFFFFFFu), jar_blob_malformed, 0},
+        {"count beyond what the bytes hold", with_count(two_jars, 0x7FFFFFFFu), jar_blob_malformed, 0},
+        {"count one more than present", with_count(two_jars + std::string(14, 'x'), 3), jar_blob_malformed, 0},
+        {"name without its zero", name_without_zero + std::string(9, 'x'), jar_blob_malformed, 0},
+        {"fields cut", two_jars.substr(0, 4 + 6 + 8), jar_blob_malformed, 0},
+        {"size past the end", two_jars.substr(0, two_jars.size() - 20), jar_blob_malformed, 0},
+        {"size field huge", encode_jar_blob({{"a.jar", 1, "x"}}).replace(4 + 6 + 8, 4, "\xFF\xFF\xFF\xFF"),
+         jar_blob_malformed, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        int32_t count = -5;
+        JarEntry bad{};
+        EXPECT_EQ(jar_blob_check(row.bytes.data(), row.bytes.size(), &count, &bad), row.expected);
+        if (row.expected == jar_blob_ok)
+            EXPECT_EQ(count, row.count);
+    }
+}
+
+TEST(JarBlob, NamesThatCouldLeaveTheDirectoryAreRefused)
+{
+    const struct {
+        const char* name;
+        bool plain;
+    } rows[] = {
+        {"a.jar", true}, {"lib-1.0.jar", true}, {".hidden", true}, {"a..jar", true},
+        {"", false}, {".", false}, {"..", false}, {"...", false}, {". .", false},
+        {"..\\evil.jar", false}, {"sub\\a.jar", false}, {"sub/a.jar", false}, {"\\abs.jar", false},
+        {"/abs.jar", false}, {"C:evil.jar", false}, {"C:\\evil.jar", false}, {"a.jar:stream", false},
+        {"a.jar.", false}, {"a.jar ", false}, {"CON", false}, {"nul.jar", false}, {"Com1.jar", false},
+        {"lpt9", false}, {"aux .jar", false}, {"console.jar", true}, {"com10.jar", true}, {"con", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes = encode_jar_blob({{"first.jar", 1, "x"}, {row.name, 2, "data"}});
+        int32_t count = 0;
+        JarEntry bad{};
+        JarBlobStatus status = jar_blob_check(bytes.data(), bytes.size(), &count, &bad);
+        if (row.plain) {
+            EXPECT_EQ(status, jar_blob_ok);
+        } else {
+            EXPECT_EQ(status, jar_blob_bad_name);
+            EXPECT_STREQ(bad.name, row.name);
+        }
+    }
+}
+
+TEST(JarBlob, ExtractedPathsFollowTheClassPathAfterOneSeparator)
+{
+    const struct {
+        const char* class_path;
+        const char* list;
+        const char* expected;  // null: the class path stays as it is
+    } rows[] = {
+        {"lib\\x.jar", "D\\a.jar;D\\b.jar;", "lib\\x.jar;D\\a.jar;D\\b.jar"},
+        {"lib\\x.jar;", "D\\a.jar;", "lib\\x.jar;D\\a.jar"},
+        {"", "D\\a.jar;", "D\\a.jar"},
+        {"lib\\x.jar", "", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.class_path) + " + " + row.list);
+        char* result = extended_class_path(row.class_path, row.list, strlen(row.list));
+        if (row.expected == nullptr)
+            EXPECT_EQ(result, nullptr);
+        else
+            EXPECT_STREQ(result, row.expected);
+        free(result);
+    }
+}
