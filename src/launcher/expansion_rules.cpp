@@ -1,5 +1,6 @@
 #include "launcher/expansion_rules.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -55,6 +56,10 @@ int heap_megabytes(uint64_t bytes, int percentage, int address_bits)
     if (address_bits <= 32 && bytes > 0x80000000ull)
         bytes = 0x40000000ull;
     long double megabytes = static_cast<long double>(bytes) * (percentage / 100.0L) / 1024 / 1024;
+    // A memory size beyond any machine's (a broken reading) must not
+    // overflow the conversion: the figure stops at the largest int.
+    if (megabytes >= static_cast<long double>(INT_MAX))
+        return INT_MAX;
     int result = static_cast<int>(megabytes);
     return result < 64 ? 64 : result;
 }
