@@ -135,6 +135,7 @@ TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
         {"dos-only", dos, -1},
         {"dos-cut", dos.substr(0, 40), -1},
         {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
+        {"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6), -1},
         {"text", "JVM.DLL is not here", -1},
         {"empty", "", -1},
     };
