@@ -231,20 +231,32 @@ static bool search_explicit_list(char* result)
     return false;
 }
 
-// JAVA_HOME, with the quotes a user may have typed around it removed.
-static bool search_java_home(char* result)
+// The JAVA_HOME variable into home (path_size bytes), with the quotes a user
+// may have typed around it removed; false when it is not set or too long.
+static bool read_java_home_variable(char* home)
 {
-    static const char suffix[] = "\\jre\\bin\\client\\jvm.dll";
     char value[path_size];
     DWORD length = GetEnvironmentVariableA("JAVA_HOME", value, sizeof value);
-    if (length == 0 || length >= sizeof value)
+    if (length == 0 || length >= sizeof value) {
+        trace_line("JAVA_HOME: not set");
         return false;
-    char path[path_size];
+    }
     size_t at = 0;
     for (const char* c = value; *c != '\0'; ++c) {
         if (*c != '"')
-            path[at++] = *c;
+            home[at++] = *c;
     }
+    home[at] = '\0';
+    return true;
+}
+
+static bool search_java_home(char* result)
+{
+    static const char suffix[] = "\\jre\\bin\\client\\jvm.dll";
+    char path[path_size];
+    if (!read_java_home_variable(path))
+        return false;
+    size_t at = strlen(path);
     if (at + sizeof suffix > sizeof path)
         return false;
     memcpy(path + at, suffix, sizeof suffix);
@@ -411,19 +423,9 @@ static bool search_current_layouts(char* result)
 // release file checked against the constraints, then the library probed.
 static bool search_current_java_home(char* result)
 {
-    char value[path_size];
-    DWORD length = GetEnvironmentVariableA("JAVA_HOME", value, sizeof value);
-    if (length == 0 || length >= sizeof value) {
-        trace_line("JAVA_HOME: not set");
-        return false;
-    }
     char home[path_size];
-    size_t at = 0;
-    for (const char* c = value; *c != '\0'; ++c) {
-        if (*c != '"')
-            home[at++] = *c;
-    }
-    home[at] = '\0';
+    if (!read_java_home_variable(home))
+        return false;
     trim_trailing_separator(home);
 
     char release_path[path_size];
