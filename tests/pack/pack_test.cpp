@@ -191,6 +191,10 @@ TEST(Pack, LauncherCarriesTheFileAndShowPacksBackToTheSameResources)
         for (const char* part : {"level=\"requireAdministrator\"", ">PerMonitorV2<", ">UTF-8<", "Common-Controls"})
             EXPECT_NE(manifest_text.find(part), std::string::npos) << part;
 
+        const Bytes& shipped_manifest = find(shipped, rt_manifest, 1)->bytes;
+        EXPECT_NE(std::string(shipped_manifest.begin(), shipped_manifest.end()).find("level=\"asInvoker\""),
+                  std::string::npos) << "the shipped launcher asks for no elevation";
+
         // --show, then pack: every resource the same, the untouched ones as shipped.
         std::string shown;
         ASSERT_TRUE(show_launcher((work.dir / "app.exe").string(), &shown, &errors)) << errors;

@@ -763,7 +763,8 @@ std::vector<std::string> split_options(const std::string& text)
     return options;
 }
 
-bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors)
+bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors,
+                      const std::string& architecture_override)
 {
     Problems problems{app_file, ""};
     toml::table root;
@@ -810,7 +811,14 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
     fs::path template_path;
     const toml::node* architecture = root.get("architecture");
     const toml::node* template_node = root.get("template");
-    if (template_node && architecture) {
+    if (!architecture_override.empty()) {
+        if (architecture_override == "x86")
+            template_path = "build/windows/orvane.exe";
+        else if (architecture_override == "x64")
+            template_path = "build/windows64/orvane.exe";
+        else
+            problems.add("--architecture must be x86 or x64, not " + architecture_override);
+    } else if (template_node && architecture) {
         problems.add(architecture->source(), "give either architecture or template, not both");
     } else if (template_node) {
         template_path = base / fs::u8path(template_node->as_string()->get());
@@ -1015,8 +1023,10 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
     std::string error;
     if (problems.text.empty() && !write_resources(&image, resources, &error))
         problems.add(template_path.string() + ": " + error);
-    if (problems.text.empty())
-        write_atomically(output_path, image.file, sign, base, &problems);
+    if (problems.text.empty() && write_atomically(output_path, image.file, sign, base, &problems)) {
+        std::error_code ignored;  // the launcher keeps the template's permissions (its execute bits)
+        fs::permissions(output_path, fs::status(template_path, ignored).permissions(), ignored);
+    }
     *errors = problems.text;
     return problems.text.empty();
 }

@@ -35,8 +35,10 @@ std::vector<std::string> split_options(const std::string& text);
 
 // Writes the launcher the application file describes. Prints every mistake
 // to errors (one line each, "FILE:LINE:COLUMN: message") and writes nothing
-// when there is one. output_override replaces the file's output key.
-bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors);
+// when there is one. output_override replaces the file's output key, and
+// architecture_override its architecture (and template).
+bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors,
+                      const std::string& architecture_override = "");
 
 // Prints the configuration a launcher carries, in the application-file
 // format, with template naming the launcher itself.

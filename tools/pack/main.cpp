@@ -13,10 +13,11 @@ int main(int argc, char** argv)
     CLI::App app{"orvane-pack: writes an Orvane launcher configured by an application file (TOML).\n\n"
                  "  orvane-pack APP.toml             write the launcher APP.toml describes\n"
                  "  orvane-pack --show LAUNCHER.exe  print a launcher's configuration as an application file\n"};
-    std::string app_file, show, output;
+    std::string app_file, show, output, architecture;
     app.add_option("APP.toml", app_file, "the application file");
     app.add_option("--show", show, "print the configuration of this launcher");
     app.add_option("-o,--output", output, "write here instead of the file's output key");
+    app.add_option("-a,--architecture", architecture, "x86 or x64: use that template instead of the file's");
     app.footer(key_help());
     CLI11_PARSE(app, argc, argv);
 
@@ -34,7 +35,7 @@ int main(int argc, char** argv)
         std::cerr << app.help();
         return 2;
     }
-    if (!pack_application(app_file, output, &errors)) {
+    if (!pack_application(app_file, output, &errors, architecture)) {
         std::cerr << errors << "orvane-pack: nothing written\n";
         return 1;
     }
