@@ -326,3 +326,37 @@ TEST(Pack, RefusesExecutablesThatAreNotUnsignedLaunchersOfOurs)
     EXPECT_FALSE(pack_application((work.dir / "app.toml").string(), "", &error));
     EXPECT_NE(error.find("not an Orvane launcher"), std::string::npos) << error;
 }
+
+TEST(Pack, SignsWithOsslsigncodeOrSaysItIsMissing)
+{
+    Workspace work("sign");
+    write(work.dir / "cert.pem", "certificate");
+    write(work.dir / "key.pem", "key");
+    write(work.dir / "app.toml", std::string("template = \"") + templates[1] +
+                                     "\"\noutput = \"app.exe\"\n[sign]\ncertificate = \"cert.pem\"\nkey = \"key.pem\"\n");
+    std::string path = getenv("PATH");
+    // Without the tool: one clear message, nothing written.
+    fs::create_directories(work.dir / "bin");
+    setenv("PATH", (work.dir / "bin").c_str(), 1);
+    std::string errors;
+    EXPECT_FALSE(pack_application((work.dir / "app.toml").string(), "", &errors));
+    EXPECT_NE(errors.find("app.toml:3:1: [sign] asks for signing, but osslsigncode is not installed"), std::string::npos)
+        << errors;
+    EXPECT_FALSE(fs::exists(work.dir / "app.exe"));
+    // With a stand-in tool that records its arguments and copies -in to -out.
+    write(work.dir / "bin/osslsigncode", "#!/bin/sh\n[ \"$1\" = --version ] && exit 0\necho \"$@\" >\"" +
+                                             (work.dir / "args.txt").string() +
+                                             "\"\nwhile [ $# -gt 1 ]; do case $1 in -in) i=$2;; -out) o=$2;; esac; shift; done\n"
+                                             "/bin/cp \"$i\" \"$o\"\n");
+    fs::permissions(work.dir / "bin/osslsigncode", fs::perms::owner_all);
+    bool packed = pack_application((work.dir / "app.toml").string(), "", &errors);
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_TRUE(packed) << errors;
+    std::ifstream args(work.dir / "args.txt");
+    std::string line;
+    std::getline(args, line);
+    EXPECT_EQ(line.rfind("sign -certs " + (work.dir / "cert.pem").string() + " -key " + (work.dir / "key.pem").string(), 0), 0u)
+        << line;
+    EXPECT_EQ(resources_of(work.dir / "app.exe"), resources_of(templates[1]));
+    EXPECT_FALSE(fs::exists(work.dir / "app.exe.orvane-pack.tmp"));
+}

@@ -287,7 +287,8 @@ bool string_entry(const ResourceMap& resources, unsigned id, std::string* text)
 
 // Reads a launcher and its configuration values; refuses an executable that
 // is not one of ours.
-bool read_launcher(const fs::path& path, PeImage* image, ResourceMap* resources, Values* values, Problems* problems)
+bool read_launcher(const fs::path& path, PeImage* image, ResourceMap* resources, Values* values, Problems* problems,
+                   bool for_rewrite = true)
 {
     Bytes file;
     std::string error;
@@ -295,7 +296,7 @@ bool read_launcher(const fs::path& path, PeImage* image, ResourceMap* resources,
         problems->add("cannot read " + path.string());
         return false;
     }
-    if (!read_pe_image(file, image, &error) || !read_resources(*image, resources, &error)) {
+    if (!read_pe_image(file, image, &error, for_rewrite) || !read_resources(*image, resources, &error)) {
         problems->add(path.string() + ": " + error);
         return false;
     }
@@ -1033,12 +1034,12 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
 
 bool show_launcher(const std::string& launcher, std::string* text, std::string* errors)
 {
-    Problems problems{launcher, ""};
+    Problems problems{"orvane-pack", ""};
     PeImage image;
     ResourceMap resources;
     Values values;
     fs::path path = fs::absolute(fs::u8path(launcher));
-    if (!read_launcher(path, &image, &resources, &values, &problems)) {
+    if (!read_launcher(path, &image, &resources, &values, &problems, false)) {
         *errors = problems.text;
         return false;
     }

@@ -181,7 +181,7 @@ bool operator<(const ResourceKey& a, const ResourceKey& b)
 
 bool operator==(const ResourceKey& a, const ResourceKey& b) { return !(a < b) && !(b < a); }
 
-bool read_pe_image(const Bytes& file, PeImage* image, std::string* error)
+bool read_pe_image(const Bytes& file, PeImage* image, std::string* error, bool for_rewrite)
 {
     *image = PeImage();
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') {
@@ -214,7 +214,7 @@ bool read_pe_image(const Bytes& file, PeImage* image, std::string* error)
         *error = "truncated headers";
         return false;
     }
-    if (get32(file, directory_offset(*image, dir_security) + 4) != 0) {
+    if (for_rewrite && get32(file, directory_offset(*image, dir_security) + 4) != 0) {
         *error = "it carries a signature; pack the unsigned launcher and sign the result";
         return false;
     }
@@ -231,7 +231,7 @@ bool read_pe_image(const Bytes& file, PeImage* image, std::string* error)
         if (resource_rva != 0 && s.virtual_address == resource_rva) {
             image->resource_section = i;
             found = true;
-        } else if (found && s.name != ".reloc") {
+        } else if (found && for_rewrite && s.name != ".reloc") {
             *error = "section " + s.name + " follows the resources";
             return false;
         }
@@ -249,7 +249,7 @@ bool read_pe_image(const Bytes& file, PeImage* image, std::string* error)
             return false;
         }
     }
-    if (file_end != file.size()) {
+    if (for_rewrite && file_end != file.size()) {
         *error = "data follows the last section";
         return false;
     }

@@ -61,10 +61,10 @@ struct PeImage {
 };
 
 // Parses the headers and finds the resource section. On failure fills error
-// with the reason and returns false. A file that carries a signature, data
-// past its last section, or sections other than relocations after its
-// resources is refused: the rewrite could not keep it whole.
-bool read_pe_image(const Bytes& file, PeImage* image, std::string* error);
+// with the reason and returns false. For a rewrite, a file that carries a
+// signature, data past its last section, or sections other than relocations
+// after its resources is refused: the rewrite could not keep it whole.
+bool read_pe_image(const Bytes& file, PeImage* image, std::string* error, bool for_rewrite = true);
 
 // Reads every resource of the image.
 bool read_resources(const PeImage& image, ResourceMap* resources, std::string* error);
