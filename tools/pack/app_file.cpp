@@ -30,7 +30,7 @@ const std::vector<ConfigKey> config_keys = {
     {1002, "runtime", "jvm_path_list", ValueForm::list, 0, 0, "JVM library paths tried first (search step 0)"},
     {1003, "runtime", "jvm_options", ValueForm::options, 0, 0, "JVM options, one element per option"},
     {1005, "runtime", "runtime_search_order", ValueForm::text, 0, 0,
-     "search steps in order: 0 the paths above, 1-3 the registry, 4 JAVA_HOME"},
+     "search steps in order: 0 the paths above, 1 to 4 the registered runtimes, 5 JAVA_HOME"},
     {1039, "runtime", "report_missing_runtime", ValueForm::boolean, 0, 0, "say so when no runtime is found"},
     {1040, "runtime", "missing_runtime_document", ValueForm::text, 0, 0,
      "document or address opened when no runtime is found"},
@@ -95,7 +95,7 @@ struct OtherKey {
     const char* help;
 };
 const std::vector<OtherKey> other_keys = {
-    {"", "architecture", "\"x86\" or \"x64\": the template build/windows/orvane.exe or build/windows64/orvane.exe"},
+    {"", "architecture", "\"x86\" or \"x64\": the template build/windows/orvane.exe or build/windows64/orvane.exe (below the current directory)"},
     {"", "template", "the launcher to start from, instead of architecture"},
     {"", "output", "the executable to write"},
     {"embed", "jars", "jar files (paths or globs) carried inside the executable"},
@@ -187,11 +187,16 @@ std::string closest_key(const std::string& table, const std::string& key)
 
 bool read_file(const fs::path& path, Bytes* bytes)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    bytes->resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes->data()), size);
+    return static_cast<bool>(in);
 }
 
 uint64_t file_write_time(const fs::path& path)
@@ -872,8 +877,11 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
     // Embedded jars, splash bitmap, icon.
     if (const toml::node* jars = root.at_path("embed.jars").node()) {
         std::vector<EmbeddedFile> files;
-        if (collect_jars(*jars, base, &files, &problems))
+        if (collect_jars(*jars, base, &files, &problems)) {
             replace_resource(&resources, rt_rcdata, 1, encode_embedded_jars(files));
+            if (files.empty())  // no jars: no resource, as the shipped launcher has none
+                resources.erase(first_key(resources, rt_rcdata, 1));
+        }
     }
     auto read_input = [&](const char* path, const char* what, Bytes* bytes) {
         const toml::node* node = root.at_path(path).node();
