@@ -12,6 +12,9 @@
 # orvane.demo.Hello among them. With a real Java runtime installed in the Wine
 # prefix, the shipped launcher itself (build/windows/orvane.exe or
 # build/windows64/orvane.exe) finds it through the registry.
+#
+# The demo's launcher is written by orvane-pack from the application file
+# examples/hello/hello.toml, as a user makes the launcher of an application.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -25,17 +28,19 @@ else
 fi
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset --target orvane launcher_watch standin_jvm >/dev/null
+# orvane-pack runs on this machine and writes the demo's launcher from its
+# application file, beside the stand-in runtime the file names.
+cmake --preset host >/dev/null
+cmake --build --preset host --target orvane-pack >/dev/null
+[ $arch = 32 ] && pack_arch=x86 || pack_arch=x64
+build/host/orvane-pack examples/hello/hello.toml --architecture $pack_arch -o build/$preset/hello.exe
 use_wine_arch $arch
 ensure_wine_prefix
-mkdir -p build/demo
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
-demo_exe=$(winpath "$root/build/demo/orvane-demo$arch.exe")
-standin=$(winpath "$root/build/$preset/standin/jre/bin/client/jvm.dll")
-echo "Running the $arch-bit demo launcher (build/demo/orvane-demo$arch.exe, orvane.demo.Hello on the stand-in runtime):"
+echo "Running the $arch-bit demo launcher (build/$preset/hello.exe, packed from examples/hello/hello.toml):"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     wineserver -p
-    watch=$0 exe=$1 jvm=$2
-    shift 2
+    watch=$0 exe=$1
+    shift
     wine "$watch" --warm-up
-    wine "$watch" "$exe" --set "1002=$jvm" -- "$@" 2>/dev/null | tr -d "\r"
-    wineserver -k' "build/$preset/launcher_watch.exe" "$demo_exe" "$standin" "${@:-first second}"
+    wine "$watch" "$exe" -- "$@" 2>/dev/null | tr -d "\r"
+    wineserver -k' "build/$preset/launcher_watch.exe" "build/$preset/hello.exe" "${@:-first second}"
