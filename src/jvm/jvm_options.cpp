@@ -68,14 +68,17 @@ bool create_java_vm()
     tokenize_command_line(expanded, &jvm_option_tokens, false);
     int32_t count = jvm_option_tokens.count;
     jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));
+    // The hooks come first: the JVM reads its options in order, and what it
+    // says about a bad option must already go through the hook, since a
+    // windowed process has no standard error to read.
+    jvm_option_array[0].optionString = const_cast<char*>("vfprintf");
+    jvm_option_array[0].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
+    jvm_option_array[1].optionString = const_cast<char*>("abort");
+    jvm_option_array[1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
+    jvm_option_array[2].optionString = const_cast<char*>("exit");
+    jvm_option_array[2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
     for (int32_t i = 0; i < count; ++i)
-        jvm_option_array[i].optionString = jvm_option_tokens.items[i];
-    jvm_option_array[count].optionString = const_cast<char*>("vfprintf");
-    jvm_option_array[count].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
-    jvm_option_array[count + 1].optionString = const_cast<char*>("abort");
-    jvm_option_array[count + 1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
-    jvm_option_array[count + 2].optionString = const_cast<char*>("exit");
-    jvm_option_array[count + 2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
+        jvm_option_array[3 + i].optionString = jvm_option_tokens.items[i];
 
     JavaVMInitArgs init_args{};
     init_args.version = JNI_VERSION_1_2;
@@ -85,7 +88,7 @@ bool create_java_vm()
     jint result = jvm_instance.create_java_vm(&jvm_instance.vm, reinterpret_cast<void**>(&jvm_instance.env),
                                               &init_args);
     if (result != JNI_OK) {
-        report_fatal_error_with_output(message_text(message_create_jvm), jvm_instance.library_path);
+        report_jvm_failure_with_output(message_text(message_create_jvm), jvm_instance.library_path);
         return false;
     }
     return true;

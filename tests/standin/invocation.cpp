@@ -127,7 +127,8 @@ static PropertyList default_properties()
     return properties;
 }
 
-// Takes the options in array order into hooks and properties. The first
+// Takes the options in array order into hooks and properties. The option
+// "-XX:StandinAbortAtCreation=<reason>" aborts the creation with that reason. The first
 // unknown option is reported through the "vfprintf" hook only when that hook
 // came earlier in the array, and ends the creation with JNI_EINVAL, as
 // HotSpot does; with
@@ -148,6 +149,14 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
             hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
         } else if (strcmp(text, "exit") == 0) {
             hooks->exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
+        } else if (starts_with(text, "-XX:StandinAbortAtCreation=")) {
+            // A JVM that fails fatally while it starts: its reason, then the abort hook.
+            vm_diagnostic(hooks->vfprintf_hook, "Error occurred during initialization of VM\n%s\n",
+                          strchr(text, '=') + 1);
+            record_event("abort");
+            if (hooks->abort_hook != nullptr)
+                hooks->abort_hook();
+            abort();
         } else if (is_accepted_option(text)) {
         } else if (init->ignoreUnrecognized && starts_with(text, "_")) {
         } else {

@@ -44,3 +44,4 @@ void linger_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void script_main(JavaThread* thread, const jvalue* args, jvalue* result);

@@ -43,6 +43,7 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/Abort", {{"main", main_signature, true, abort_main}}},
     {"orvane/standin/Stderr", {{"main", main_signature, true, stderr_main}}},
     {"orvane/standin/Signal", {{"main", main_signature, true, signal_main}}},
+    {"orvane/standin/Script", {{"main", main_signature, true, script_main}}},
 };
 
 static const int class_count = sizeof class_table / sizeof class_table[0];

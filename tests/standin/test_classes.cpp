@@ -2,7 +2,10 @@
 // stand-in. Each is public static void main(String[]).
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <string>
 
 #include "invocation.h"
 #include "java_methods.h"
@@ -154,5 +157,73 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
     if (event != nullptr) {
         SetEvent(event);
         CloseHandle(event);
+    }
+}
+
+// Sets the screen buffer of the process's console to COLSxROWS.
+static void size_console(const std::wstring& size)
+{
+    int columns = 0, rows = 0;
+    if (swscanf(size.c_str(), L"%dx%d", &columns, &rows) != 2)
+        fail_loudly("stand-in JVM: console= takes COLSxROWS");
+    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    COORD wanted = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    if (console == INVALID_HANDLE_VALUE || !SetConsoleScreenBufferSize(console, wanted))
+        fail_loudly("stand-in JVM: the console cannot take the size " + narrow(size));
+    CloseHandle(console);
+}
+
+// Waits for the named event, then does what a fatal error inside the JVM
+// does, on a thread of its own.
+static DWORD WINAPI abort_on_event(void* parameter)
+{
+    HANDLE event = static_cast<HANDLE>(parameter);
+    WaitForSingleObject(event, INFINITE);
+    abort_main(nullptr, nullptr, nullptr);
+    return 0;
+}
+
+// orvane.standin.Script: carries out its arguments in order, as an
+// application that prints and then ends in one of its ways would:
+// out=TEXT and err=TEXT print a line on System.out or System.err,
+// blank=N prints N empty lines and lines=N prints N numbered lines of 100
+// bytes (line ends included) on System.out, console=COLSxROWS resizes the
+// console's screen buffer, and throw, exit=N and abort end main.
+void script_main(JavaThread* thread, const jvalue* args, jvalue*)
+{
+    for (const std::wstring& argument : main_arguments(args)) {
+        size_t equals = argument.find(L'=');
+        std::wstring command = argument.substr(0, equals);
+        std::wstring value = equals == std::wstring::npos ? L"" : argument.substr(equals + 1);
+        int count = _wtoi(value.c_str());
+        if (command == L"out" || command == L"err") {
+            print_line(system_stream(command == L"err"), value);
+        } else if (command == L"blank") {
+            for (int i = 0; i < count; ++i)
+                print_line(system_stream(false), L"");
+        } else if (command == L"lines") {
+            Object* out = system_stream(false);
+            for (int i = 1; i <= count; ++i) {
+                char number[16];
+                snprintf(number, sizeof number, "%07d", i);
+                print_line(out, L"line " + widen(number) + L" " + std::wstring(85, L'.'));
+            }
+        } else if (command == L"console") {
+            size_console(value);
+        } else if (command == L"abort-on") {
+            HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, narrow(value).c_str());
+            if (event == nullptr || CreateThread(nullptr, 0, abort_on_event, event, 0, nullptr) == nullptr)
+                fail_loudly("stand-in JVM: cannot wait for the event " + narrow(value));
+        } else if (command == L"throw") {
+            throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
+            return;
+        } else if (command == L"exit") {
+            exit_java(count);
+        } else if (command == L"abort") {
+            abort_main(thread, args, nullptr);
+        } else {
+            fail_loudly("stand-in JVM: orvane.standin.Script does not know " + narrow(argument));
+        }
     }
 }
