@@ -207,3 +207,34 @@ TEST(JvmDiagnostics, CreationFailuresShowTheJvmsReasonWithoutCapturedStreams)
         EXPECT_EQ(outcome.exit_code, row.exit_code);
     }
 }
+
+TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetails)
+{
+    // Wine reports the Windows 98 platform to an executable of this name.
+    const char exe_name[] = "app95.exe";
+    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + exe_name;
+    HKEY defaults = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &defaults,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(defaults, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+    RegCloseKey(defaults);
+    Scenario scenario("console_capture", exe_name);
+    // The stand-in gives the process a 300-row, 80-column console.
+    script(scenario).set(1025, "2").set(1026, "2").set(1003, "-XX:StandinConsole=80x300");
+    // Read in chunks of 102 rows: rows on both sides of each seam, blank
+    // rows and trailing blanks between them.
+    LaunchOptions options = with_arguments(
+        "\"out=r0   \" blank=100 out=r101 out=r102 blank=100 out=r203 out=r204 blank=93 out=r298 abort");
+    // Under Wine a windowed child would share the driver's console.
+    options.creation_flags = DETACHED_PROCESS;
+    LaunchOutcome outcome = scenario.run(options);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    std::string record;
+    for (const std::string& line : scenario.record().lines)
+        record += line + "\n";
+    ASSERT_EQ(outcome.windows.size(), 1u) << "exit code " << outcome.exit_code << ", stand-in record:\n" << record;
+    EXPECT_EQ(outcome.windows[0].text, aborted);
+    EXPECT_EQ(outcome.windows[0].details, "r0\r\nr101\r\nr102\r\nr203\r\nr204\r\nr298");
+    EXPECT_EQ(outcome.exit_code, exit_abort);
+}

@@ -16,7 +16,8 @@
 // and its own main class (hence its own instance mutex).
 class Scenario {
 public:
-    explicit Scenario(const char* name) : directory_(make_test_directory(name)), exe_(directory_ + "\\app.exe")
+    explicit Scenario(const char* name, const char* exe_name = "app.exe")
+        : directory_(make_test_directory(name)), exe_(directory_ + "\\" + exe_name)
     {
         set_main_class(std::string("orvane.tests.") + name);
     }

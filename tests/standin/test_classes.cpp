@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 
 #include "invocation.h"
@@ -160,20 +159,6 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
     }
 }
 
-// Sets the screen buffer of the process's console to COLSxROWS.
-static void size_console(const std::wstring& size)
-{
-    int columns = 0, rows = 0;
-    if (swscanf(size.c_str(), L"%dx%d", &columns, &rows) != 2)
-        fail_loudly("stand-in JVM: console= takes COLSxROWS");
-    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-    COORD wanted = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
-    if (console == INVALID_HANDLE_VALUE || !SetConsoleScreenBufferSize(console, wanted))
-        fail_loudly("stand-in JVM: the console cannot take the size " + narrow(size));
-    CloseHandle(console);
-}
-
 // Waits for the named event, then does what a fatal error inside the JVM
 // does, on a thread of its own.
 static DWORD WINAPI abort_on_event(void* parameter)
@@ -209,8 +194,6 @@ void script_main(JavaThread* thread, const jvalue* args, jvalue*)
                 snprintf(number, sizeof number, "%07d", i);
                 print_line(out, L"line " + widen(number) + L" " + std::wstring(85, L'.'));
             }
-        } else if (command == L"console") {
-            size_console(value);
         } else if (command == L"abort-on") {
             HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, narrow(value).c_str());
             if (event == nullptr || CreateThread(nullptr, 0, abort_on_event, event, 0, nullptr) == nullptr)
