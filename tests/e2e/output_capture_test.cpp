@@ -238,3 +238,47 @@ TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetails)
     EXPECT_EQ(outcome.windows[0].details, "r0\r\nr101\r\nr102\r\nr203\r\nr204\r\nr298");
     EXPECT_EQ(outcome.exit_code, exit_abort);
 }
+
+TEST(ErrorDialog, ComctlPlantedBesideTheLauncherIsNeverLoaded)
+{
+    // Wine takes its own copy of a system library even where a planted one
+    // lies beside the executable; this launcher is told to prefer a native
+    // one, as Windows would find it if it were ever searched for.
+    const char exe_name[] = "planted.exe";
+    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + exe_name + "\\DllOverrides";
+    HKEY overrides = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(overrides, "comctl32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+    RegCloseKey(overrides);
+    Scenario scenario("planted_comctl", exe_name);
+    script(scenario).set(1025, "2");
+    // The stand-in's library records every load of itself, whatever its name.
+    ASSERT_TRUE(CopyFileA(standin_jvm_path().c_str(), (scenario.directory() + "\\comctl32.dll").c_str(), FALSE));
+    LaunchOutcome outcome = scenario.run(with_arguments("out=shown abort"));
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    DeleteFileA((scenario.directory() + "\\comctl32.dll").c_str());
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(outcome.windows[0].details, "shown\r\n");
+    int loads = 0;
+    std::string record;
+    for (const std::string& line : scenario.record().lines) {
+        loads += line.compare(0, 5, "load ") == 0 ? 1 : 0;
+        record += line + "\n";
+    }
+    EXPECT_EQ(loads, 1) << "a library beside the launcher was loaded as comctl32.dll:\n" << record;
+}
+
+TEST(PipeCapture, ReportBeforeAnythingWasCapturedIsThePlainBoxWithoutReaderError)
+{
+    // Standard output is captured but nothing was written to it: what was
+    // written went to the error log.
+    Scenario scenario("pipe_empty");
+    script(scenario).set(1025, "2").set(1026, "1").set(1028, "err.log");
+    LaunchOutcome outcome = scenario.run(with_arguments("err=logged abort"));
+    ASSERT_EQ(outcome.windows.size(), 1u) << outcome.windows.back().text;
+    EXPECT_EQ(outcome.windows[0].text, aborted);
+    EXPECT_EQ(outcome.windows[0].details, "");
+    EXPECT_EQ(outcome.exit_code, exit_abort);
+}
