@@ -25,8 +25,11 @@ static volatile LONG pipe_closing = 0;
 
 // How long a report waits for the reader: a fatal report never hangs.
 constexpr DWORD reader_stop_wait_ms = 3000;
-// What the reader still reads once asked to stop; the capture keeps only
-// the newest 8 KiB anyway.
+// The pipe's inbound buffer: the application's writes return at once
+// instead of each waiting for the reader (a third of the throughput).
+constexpr DWORD pipe_buffer_size = 64 * 1024;
+// What the reader still reads once asked to stop: more than the pipe holds;
+// the capture keeps only the newest 8 KiB anyway.
 constexpr size_t drain_limit = 1 << 20;
 
 namespace {
@@ -149,12 +152,12 @@ bool create_capture_pipe()
     SECURITY_ATTRIBUTES attributes{sizeof attributes, &security.descriptor, FALSE};
     const DWORD open_mode = PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE;
     const DWORD pipe_mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
-    HANDLE pipe = CreateNamedPipeA(output_pipe_name, open_mode, pipe_mode | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 0, 0,
-                                   &attributes);
+    HANDLE pipe = CreateNamedPipeA(output_pipe_name, open_mode, pipe_mode | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+                                   pipe_buffer_size, 0, &attributes);
     // Systems before Vista know no remote-client flag; the access list then
     // keeps other users out.
     if (pipe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
-        pipe = CreateNamedPipeA(output_pipe_name, open_mode, pipe_mode, 1, 0, 0, 0, &attributes);
+        pipe = CreateNamedPipeA(output_pipe_name, open_mode, pipe_mode, 1, 0, pipe_buffer_size, 0, &attributes);
     if (pipe == INVALID_HANDLE_VALUE)
         return false;
     pipe_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
