@@ -189,8 +189,11 @@ TEST(JvmDiagnostics, CreationFailuresShowTheJvmsReasonWithoutCapturedStreams)
         std::string text, details;
         DWORD exit_code;
     } rows[] = {
-        {"-Xmx64m --no-such-option", "Unable to create JVM instance using " + standin_jvm_path(),
-         "Unrecognized option: --no-such-option\r\n", exit_failure},
+        {"-XX:StandinDiagnostics=2 --no-such-option", "Unable to create JVM instance using " + standin_jvm_path(),
+         "[0.100s][info][startup] diagnostic line 1 of the JVM\r\n"
+         "[0.200s][info][startup] diagnostic line 2 of the JVM\r\n"
+         "Unrecognized option: --no-such-option\r\n",
+         exit_failure},
         {"\"-XX:StandinAbortAtCreation=Could not reserve enough space for object heap\"", aborted,
          "Error occurred during initialization of VM\r\nCould not reserve enough space for object heap\r\n",
          exit_abort},

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -148,7 +149,8 @@ static PropertyList default_properties()
 
 // Takes the options in array order into hooks and properties. The option
 // "-XX:StandinAbortAtCreation=<reason>" aborts the creation with that reason;
-// "-XX:StandinConsole=COLSxROWS" gives the process a console. The first
+// "-XX:StandinConsole=COLSxROWS" gives the process a console;
+// "-XX:StandinDiagnostics=N" prints N lines of diagnostics. The first
 // unknown option is reported through the "vfprintf" hook only when that hook
 // came earlier in the array, and ends the creation with JNI_EINVAL, as
 // HotSpot does; with
@@ -169,6 +171,11 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
             hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
         } else if (strcmp(text, "exit") == 0) {
             hooks->exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
+        } else if (starts_with(text, "-XX:StandinDiagnostics=")) {
+            // A JVM that says much while it starts, as -verbose does.
+            for (int line = 1; line <= atoi(strchr(text, '=') + 1); ++line)
+                vm_diagnostic(hooks->vfprintf_hook, "[%d.%03ds][info][startup] diagnostic line %d of the JVM\n",
+                              line / 10, line % 10 * 100, line);
         } else if (starts_with(text, "-XX:StandinConsole=")) {
             make_console(strchr(text, '=') + 1);
         } else if (starts_with(text, "-XX:StandinAbortAtCreation=")) {
