@@ -211,17 +211,29 @@ TEST(JvmDiagnostics, CreationFailuresShowTheJvmsReasonWithoutCapturedStreams)
     }
 }
 
+// While it lives, Wine reports the Windows 98 platform to executables of
+// this name.
+class Windows98Name {
+public:
+    explicit Windows98Name(const char* exe_name) : key_(std::string("Software\\Wine\\AppDefaults\\") + exe_name)
+    {
+        HKEY defaults = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &defaults,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(defaults, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+        RegCloseKey(defaults);
+    }
+    ~Windows98Name() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+private:
+    std::string key_;
+};
+
 TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetails)
 {
-    // Wine reports the Windows 98 platform to an executable of this name.
     const char exe_name[] = "app95.exe";
-    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + exe_name;
-    HKEY defaults = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &defaults,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(defaults, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-    RegCloseKey(defaults);
+    Windows98Name windows98(exe_name);
     Scenario scenario("console_capture", exe_name);
     // The stand-in gives the process a 300-row, 80-column console.
     script(scenario).set(1025, "2").set(1026, "2").set(1003, "-XX:StandinConsole=80x300");
@@ -232,13 +244,27 @@ TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetails)
     // Under Wine a windowed child would share the driver's console.
     options.creation_flags = DETACHED_PROCESS;
     LaunchOutcome outcome = scenario.run(options);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
     std::string record;
     for (const std::string& line : scenario.record().lines)
         record += line + "\n";
     ASSERT_EQ(outcome.windows.size(), 1u) << "exit code " << outcome.exit_code << ", stand-in record:\n" << record;
     EXPECT_EQ(outcome.windows[0].text, aborted);
     EXPECT_EQ(outcome.windows[0].details, "r0\r\nr101\r\nr102\r\nr203\r\nr204\r\nr298");
+    EXPECT_EQ(outcome.exit_code, exit_abort);
+}
+
+TEST(ConsoleCapture, WithoutAConsoleTheCaptureIsOffAndNothingIsShownForIt)
+{
+    // Started from the driver's console-less console, the launcher cannot
+    // open "CONOUT$": the capture is off, silently, and the application runs.
+    const char exe_name[] = "app98.exe";
+    Windows98Name windows98(exe_name);
+    Scenario scenario("console_missing", exe_name);
+    script(scenario).set(1025, "2").set(1026, "2");
+    LaunchOutcome outcome = scenario.run(with_arguments("out=lost abort"));
+    ASSERT_EQ(outcome.windows.size(), 1u) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.windows[0].text, aborted);
+    EXPECT_EQ(outcome.windows[0].details, "");
     EXPECT_EQ(outcome.exit_code, exit_abort);
 }
 
