@@ -268,6 +268,23 @@ TEST(ConsoleCapture, WithoutAConsoleTheCaptureIsOffAndNothingIsShownForIt)
     EXPECT_EQ(outcome.exit_code, exit_abort);
 }
 
+TEST(ConsoleCapture, StandardOutputThatIsNoConsoleIsInternalError42)
+{
+    // The console exists, but the launcher's standard output is the
+    // driver's: its screen-buffer information cannot be read.
+    const char exe_name[] = "app97.exe";
+    Windows98Name windows98(exe_name);
+    Scenario scenario("console_not_stdout", exe_name);
+    script(scenario).set(1025, "2").set(1026, "2").set(1003, "-XX:StandinConsole=80x300");
+    LaunchOptions options = with_arguments("out=unread abort");
+    options.creation_flags = DETACHED_PROCESS;
+    options.share_output = true;
+    LaunchOutcome outcome = scenario.run(options);
+    ASSERT_EQ(outcome.windows.size(), 1u) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.windows[0].text.find("Internal error RC0000042\n\nReason: "), 0u) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, exit_abort);
+}
+
 TEST(ErrorDialog, ComctlPlantedBesideTheLauncherIsNeverLoaded)
 {
     // Wine takes its own copy of a system library even where a planted one
