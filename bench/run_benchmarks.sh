@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine on a virtual display and prints their
 # figures, for each architecture this machine runs: launcher start-up against
-# a minimal executable, the class-path scan of 10,000 archives, and 50
-# start/stop cycles of a service.
+# a minimal executable, the class-path scan of 10,000 archives, 50
+# start/stop cycles of a service, and the capture of 50 MB of output
+# through the pipe.
 # Argument: the number of start-up runs (30).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +27,7 @@ for arch in $archs; do
         wine "$dir/bench/startup_bench.exe" "Z:$(echo "$PWD/$dir/bench/bench_minimal.exe" | tr / "\\\\")" \
             "Z:$(echo "$scratch" | tr / "\\\\")" "$runs"
         wine "$dir/bench/service_soak.exe" "Z:$(echo "$scratch" | tr / "\\\\")" 50
+        wine "$dir/bench/capture_bench.exe" "Z:$(echo "$scratch" | tr / "\\\\")"
         if [ -f "$dir/tests/win32_expansion/class_path_bench.exe" ]; then
             wine "$dir/tests/win32_expansion/class_path_bench.exe"
         fi

@@ -15,10 +15,8 @@
 
 jint JNICALL jvm_vfprintf_hook(FILE*, const char* format, va_list args)
 {
-    char text[4096] = {};
-    int written = vsnprintf(text, sizeof text, format, args);
-    if (written >= static_cast<int>(sizeof text))
-        written = -1; // cut, as the C runtime of Windows reports it
+    char text[diagnostic_size];
+    int written = format_jvm_diagnostic(text, format, args);
     // No pause here: a JVM calls this once per piece of every line it logs
     // (HotSpot does for -verbose:gc and -Xlog), and a pause per call would
     // stall the JVM's own threads.
@@ -27,14 +25,8 @@ jint JNICALL jvm_vfprintf_hook(FILE*, const char* format, va_list args)
         fflush(stderr);
         return written;
     }
-    char lines[2 * sizeof text] = {};
-    size_t length = 0;
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (*p == '\n')
-            lines[length++] = '\r';
-        lines[length++] = *p;
-    }
-    capture_append(lines, length);
+    char lines[2 * diagnostic_size];
+    capture_append(lines, expand_line_feeds(text, lines, sizeof lines));
     return written;
 }
 
@@ -53,12 +45,12 @@ void JNICALL jvm_exit_hook(jint status)
 {
     remove_console_hook();
     release_before_exit(status == 0);
-    exit(static_cast<int>(status));
+    end_launcher_process(static_cast<int>(status));
 }
 
 void JNICALL jvm_abort_hook()
 {
-    report_fatal_error_with_output("JVM has aborted due to an internal error.");
+    report_jvm_failure_with_output("JVM has aborted due to an internal error.");
     release_before_exit(false);
-    abort();
+    end_process_abnormally();
 }

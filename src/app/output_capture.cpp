@@ -9,35 +9,6 @@
 char captured_output[captured_output_size];
 int captured_length = 0;
 
-void append_to_capture_buffer(char* buffer, int* buffer_length, const char* bytes, size_t length)
-{
-    const size_t limit = captured_output_size - 1;
-    if (length > limit) {
-        // Callers pass at most 8190 bytes; a longer text keeps its end.
-        bytes += length - limit;
-        length = limit;
-    }
-    size_t current = static_cast<size_t>(*buffer_length);
-    if (current + length > limit) {
-        // A line feed at or after offset length - 1 drops at least as many
-        // bytes as are added, and always through a line end.
-        size_t from = length > 0 ? length - 1 : 0;
-        const char* line_feed =
-            from < current ? static_cast<const char*>(memchr(buffer + from, '\n', current - from)) : nullptr;
-        if (line_feed != nullptr) {
-            size_t dropped = static_cast<size_t>(line_feed - buffer) + 1;
-            memmove(buffer, buffer + dropped, current - dropped);
-            current -= dropped;
-        } else {
-            current = 0;
-        }
-    }
-    memcpy(buffer + current, bytes, length);
-    current += length;
-    buffer[current] = '\0';
-    *buffer_length = static_cast<int>(current);
-}
-
 bool capture_append(const char* bytes, size_t length)
 {
     lock_capture();
@@ -50,4 +21,16 @@ bool capture_append(const char* bytes, size_t length)
     }
     unlock_capture();
     return true;
+}
+
+size_t take_captured_output(char* out)
+{
+    lock_capture();
+    size_t length = static_cast<size_t>(captured_length);
+    memcpy(out, captured_output, length);
+    out[length] = '\0';
+    captured_output[0] = '\0';
+    captured_length = 0;
+    unlock_capture();
+    return length;
 }

@@ -13,7 +13,8 @@ void shutdown_jvm()
     JavaVM* vm = jvm_instance.vm;
     vm->DetachCurrentThread();
     vm->DestroyJavaVM();
-    free_library(jvm_instance.module);
+    // The library stays loaded: the JVM's daemon threads may still run code
+    // in it after DestroyJavaVM returned, and the process ends moments later.
 }
 
 bool request_java_exit()

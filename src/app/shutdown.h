@@ -1,8 +1,9 @@
 // The orderly end of the JVM, and the stopper that asks it to end.
 #pragma once
 
-// After main returned: detach, destroy (which waits for the application's
-// non-daemon threads) and unload. Reports nothing.
+// After main returned: detach and destroy (which waits for the
+// application's non-daemon threads); the JVM library stays loaded. Reports
+// nothing.
 void shutdown_jvm();
 
 // System.exit(0) from a thread attached for it. Does not return when the JVM

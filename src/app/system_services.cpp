@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "launcher/text_buffers.h"
 
 // Checks the length a path call returned for a buffer of size bytes: a
@@ -110,4 +112,34 @@ void unlock_capture()
 {
     if (capture_lock_ready)
         LeaveCriticalSection(&capture_lock);
+}
+
+bool paths_name_same_file(const char* first, const char* second)
+{
+    char first_full[MAX_PATH];
+    char second_full[MAX_PATH];
+    DWORD first_length = GetFullPathNameA(first, sizeof first_full, first_full, nullptr);
+    DWORD second_length = GetFullPathNameA(second, sizeof second_full, second_full, nullptr);
+    // A path that has no full form is compared as written.
+    if (first_length == 0 || first_length >= sizeof first_full || second_length == 0 ||
+        second_length >= sizeof second_full)
+        return lstrcmpiA(first, second) == 0;
+    return lstrcmpiA(first_full, second_full) == 0;
+}
+
+static volatile LONG process_ending = 0;
+
+void end_launcher_process(int status)
+{
+    if (InterlockedExchange(&process_ending, 1) != 0)
+        for (;;)
+            Sleep(INFINITE);
+    exit(status);
+}
+
+void end_process_abnormally()
+{
+    InterlockedExchange(&process_ending, 1);
+    TerminateProcess(GetCurrentProcess(), abort_exit_code);
+    ExitProcess(abort_exit_code);
 }

@@ -43,3 +43,18 @@ bool special_folder_path(int folder, char* buffer, size_t size);
 void initialize_capture_lock();
 void lock_capture();
 void unlock_capture();
+
+// True when both paths name the same file: their full paths
+// (GetFullPathNameA) are equal without regard to letter case.
+bool paths_name_same_file(const char* first, const char* second);
+
+// Ends the process with status through the C runtime's exit. Only the
+// first caller ends it: a second caller (the JVM's exit hook racing the
+// start-up thread's own end) waits until the process is gone.
+[[noreturn]] void end_launcher_process(int status);
+
+// Ends the process at once with abort_exit_code, without exit-time
+// handlers and without the C runtime's abort box: after a fatal JVM error
+// the launcher's own report is the only thing the user sees.
+constexpr int abort_exit_code = 3;
+[[noreturn]] void end_process_abnormally();

@@ -90,24 +90,28 @@ bool create_java_vm(bool primary_main)
     // An unset variable or a doubled blank leaves an empty token, which the
     // JVM refuses as an unrecognized option.
     drop_empty_tokens(&jvm_option_tokens);
-    // The user.dir option comes first, so that one configured still wins.
+    // The user.dir option comes before the configured ones, so that one
+    // configured still wins.
     char* user_dir_option = starting_user_dir_option(primary_main);
     int32_t first = user_dir_option != nullptr ? 1 : 0;
     int32_t count = first + jvm_option_tokens.count;
     jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));
+    // The hooks come first: the JVM reads its options in order, and what it
+    // says about a bad option must already go through the hook, since a
+    // windowed process has no standard error to read.
+    jvm_option_array[0].optionString = const_cast<char*>("vfprintf");
+    jvm_option_array[0].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
+    jvm_option_array[1].optionString = const_cast<char*>("abort");
+    jvm_option_array[1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
+    jvm_option_array[2].optionString = const_cast<char*>("exit");
+    jvm_option_array[2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
     if (user_dir_option != nullptr)
-        jvm_option_array[0].optionString = user_dir_option;
+        jvm_option_array[3].optionString = user_dir_option;
     for (int32_t i = first; i < count; ++i)
-        jvm_option_array[i].optionString = jvm_option_tokens.items[i - first];
-    jvm_option_array[count].optionString = const_cast<char*>("vfprintf");
-    jvm_option_array[count].extraInfo = reinterpret_cast<void*>(jvm_vfprintf_hook);
-    jvm_option_array[count + 1].optionString = const_cast<char*>("abort");
-    jvm_option_array[count + 1].extraInfo = reinterpret_cast<void*>(jvm_abort_hook);
-    jvm_option_array[count + 2].optionString = const_cast<char*>("exit");
-    jvm_option_array[count + 2].extraInfo = reinterpret_cast<void*>(jvm_exit_hook);
+        jvm_option_array[3 + i].optionString = jvm_option_tokens.items[i - first];
 
     for (int32_t i = 0; i < count; ++i)
-        trace_line("JVM option %d: %s", static_cast<int>(i), jvm_option_array[i].optionString);
+        trace_line("JVM option %d: %s", static_cast<int>(i), jvm_option_array[3 + i].optionString);
 
     JavaVMInitArgs init_args{};
     init_args.version = JNI_VERSION_1_2;
@@ -117,7 +121,7 @@ bool create_java_vm(bool primary_main)
     jint result = jvm_instance.create_java_vm(&jvm_instance.vm, reinterpret_cast<void**>(&jvm_instance.env),
                                               &init_args);
     if (result != JNI_OK) {
-        report_fatal_error_with_output(message_text(message_create_jvm), jvm_instance.library_path);
+        report_jvm_failure_with_output(message_text(message_create_jvm), jvm_instance.library_path);
         return false;
     }
     return true;

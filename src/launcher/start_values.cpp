@@ -16,10 +16,11 @@ void* instance_mutex = nullptr;
 
 void close_instance_mutex()
 {
-    if (instance_mutex != nullptr) {
-        CloseHandle(instance_mutex);
-        instance_mutex = nullptr;
-    }
+    // The exit hook and the start-up thread may both get here: the handle
+    // is taken once, and closed by whoever took it.
+    void* mutex = InterlockedExchangePointer(&instance_mutex, nullptr);
+    if (mutex != nullptr)
+        CloseHandle(mutex);
 }
 
 static void report_path_too_long(const char* path)

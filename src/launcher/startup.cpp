@@ -4,7 +4,6 @@
 #include "launcher/start_values.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -199,7 +198,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     free(mode_text);
     compose_extract_dir(mode, stored_main_class);
 
-    InitCommonControls();
+    // The common controls are loaded only when a window first needs them.
     allow_foreground_switch();
 
     tokenize_command_line(command_line, &command_args, true);
@@ -262,7 +261,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     if (main_returned)
         shutdown_jvm();
     close_instance_mutex();
-    if (!main_returned)
-        exit(-1);
-    return 0;
+    // Through the same end as the JVM's exit hook, which may be ending the
+    // process on another thread right now.
+    end_launcher_process(main_returned ? 0 : -1);
 }

@@ -15,13 +15,20 @@ void grow_string_append(GrowString* string, const char* text)
     if (text == nullptr || text[0] == '\0')
         return;
     size_t text_length = strlen(text);
+    // A failed allocation drops this append and keeps the text as it was.
     if (string->text == nullptr) {
+        char* text_buffer = static_cast<char*>(calloc(growth_step(text_length), 1));
+        if (text_buffer == nullptr)
+            return;
+        string->text = text_buffer;
         string->capacity = growth_step(text_length);
-        string->text = static_cast<char*>(calloc(string->capacity, 1));
         string->length = 0;
     } else if (string->length + text_length > string->capacity - 1) {
+        char* grown = static_cast<char*>(realloc(string->text, string->capacity + growth_step(text_length)));
+        if (grown == nullptr)
+            return;
+        string->text = grown;
         string->capacity += growth_step(text_length);
-        string->text = static_cast<char*>(realloc(string->text, string->capacity));
     }
     memcpy(string->text + string->length, text, text_length + 1);
     string->length += text_length;

@@ -3,9 +3,13 @@
 #pragma once
 #include <windows.h>
 
-// Set by report_error_with_details for the duration of the dialog only.
-extern const char* error_dialog_main_text;
-extern const char* error_dialog_details;
+// What one dialog shows; passed as the dialog's initial parameter by
+// report_error_with_details and valid while the dialog is open.
+struct ErrorDialogTexts {
+    const char* main_text;
+    const char* details;
+};
+
 // The open dialog, or null; read by the splash so it never takes the dialog
 // for the application's own window.
 extern HWND error_dialog_window;

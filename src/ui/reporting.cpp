@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "launcher/text_buffers.h"
+#include "ui/common_controls.h"
 #include "ui/error_dialog.h"
 
 bool service_mode = false;
@@ -101,20 +102,19 @@ int report_error_with_details(const char* details, const char* format, ...)
     va_end(args);
     if (details == nullptr)
         details = "";
-    error_dialog_main_text = main_text;
-    error_dialog_details = details;
-    int result;
     if (!service_mode) {
-        result = static_cast<int>(DialogBoxParamA(static_cast<HINSTANCE>(launcher_instance), MAKEINTRESOURCEA(1), nullptr,
-                                                  error_dialog_proc, 0));
-    } else {
-        size_t size = strlen(main_text) + strlen(details) + 256;
-        char* text = static_cast<char*>(malloc(size));
-        format_text(text, size, "%s\n\nDetails:\n%s", main_text, details);
-        result = write_event(true, text);
-        free(text);
+        ErrorDialogTexts texts = {main_text, details};
+        ensure_common_controls();
+        return static_cast<int>(DialogBoxParamA(static_cast<HINSTANCE>(launcher_instance), MAKEINTRESOURCEA(1),
+                                                nullptr, error_dialog_proc, reinterpret_cast<LPARAM>(&texts)));
     }
-    error_dialog_main_text = nullptr;
-    error_dialog_details = nullptr;
+    // Without memory for the whole text, the event carries the main text.
+    size_t size = strlen(main_text) + strlen(details) + 256;
+    char* text = static_cast<char*>(malloc(size));
+    if (text == nullptr)
+        return write_event(true, main_text);
+    format_text(text, size, "%s\n\nDetails:\n%s", main_text, details);
+    int result = write_event(true, text);
+    free(text);
     return result;
 }

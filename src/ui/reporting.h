@@ -37,3 +37,6 @@ int report_error_with_details(const char* details, const char* format, ...);
 // For fatal failures of the Java side: the message together with what the
 // application wrote to its redirected standard streams, when any are.
 int report_fatal_error_with_output(const char* format, ...);
+// The same for a JVM that could not be created or aborted: what the JVM
+// itself printed is shown as details even when no stream is captured.
+int report_jvm_failure_with_output(const char* format, ...);

@@ -1,6 +1,7 @@
 #include "ui/splash.h"
 
 #include "launcher/configuration.h"
+#include "ui/common_controls.h"
 #include "ui/error_dialog.h"
 
 HWND volatile splash_window = nullptr;
@@ -108,6 +109,9 @@ DWORD WINAPI splash_thread(void*)
 {
     const LauncherConfig& c = launcher_config;
     HINSTANCE module = GetModuleHandleA(nullptr);
+    // The same controls, in the same visual style, as before the common
+    // controls were loaded on first need.
+    ensure_common_controls();
     HWND window = CreateWindowExA(0, "STATIC", c.splash_text, WS_POPUP | SS_BITMAP, 0, 0, 0, 0, nullptr, nullptr,
                                   module, nullptr);
     if (window == nullptr)

@@ -6,6 +6,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <climits>
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -17,6 +20,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "app/capture_pipe.h"
 #include "app/output_capture.h"
 #include "app/system_services.h"
 #include "jvm/class_path.h"
@@ -184,6 +188,50 @@ bool special_folder_path(int folder, char* buffer, size_t size)
     return path != nullptr && copy_bounded(buffer, size, path);
 }
 
+// Both paths made absolute (an existing file resolved through its links),
+// then compared without regard to case, as the launcher compares them.
+static std::string full_path(const char* path)
+{
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) != nullptr)
+        return resolved;
+    char directory[PATH_MAX] = "";
+    return path[0] == '/' || getcwd(directory, sizeof directory) == nullptr ? path
+                                                                             : std::string(directory) + "/" + path;
+}
+
+bool paths_name_same_file(const char* first, const char* second)
+{
+    return strcasecmp(full_path(first).c_str(), full_path(second).c_str()) == 0;
+}
+
+static std::mutex ending_lock;
+
+void end_launcher_process(int status)
+{
+    ending_lock.lock(); // never released: a second caller waits for the end
+    exit(status);
+}
+
+void end_process_abnormally()
+{
+    fflush(stdout);
+    _exit(abort_exit_code);
+}
+
+// The host has no capture pipe: a capture is switched off, as when the pipe
+// cannot be created.
+char output_pipe_name[256];
+bool create_capture_pipe()
+{
+    record_event("create_capture_pipe");
+    return false;
+}
+bool capture_pipe_client_is_this_process() { return false; }
+void close_capture_pipe() {}
+bool start_pipe_reader() { return false; }
+void stop_capture_pipe() {}
+
 static std::mutex capture_mutex;
 void initialize_capture_lock() {}
 void lock_capture() { capture_mutex.lock(); }
@@ -232,6 +280,11 @@ int report_error_with_details(const char* details, const char* format, ...)
 }
 
 int report_fatal_error_with_output(const char* format, ...)
+{
+    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
+}
+
+int report_jvm_failure_with_output(const char* format, ...)
 {
     RECORD_FORMATTED(ReportKind::fatal_with_output, "");
 }

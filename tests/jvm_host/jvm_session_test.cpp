@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -254,6 +256,9 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
     ASSERT_TRUE(set_system_property(env, "orvane.exe.path", "stale"));
 
     bool returned = run_main({});
+    // The console's streams went to a file "CONOUT$" here.
+    EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
+    unlink((work + "/CONOUT$").c_str());
     ASSERT_EQ(chdir(start), 0);
     rmdir(work.c_str());
     ASSERT_TRUE(returned);
@@ -336,6 +341,63 @@ TEST_F(JvmSession, MainWithoutArgumentsGetsTheExpandedApplicationOptions)
     launcher_config.app_options = copy_text("");
     ASSERT_TRUE(run_main({}));
     EXPECT_EQ(probe("arguments"), "");
+}
+
+// ---- standard streams ------------------------------------------------------
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(JvmSession, LogFilesTakeSystemOutAndErrTruncatedAppendedOrShared)
+{
+    std::string base = "/tmp/orvane-jvm-host-logs-" + std::to_string(getpid());
+    const struct {
+        const char* name;
+        std::string out_file, err_file;
+        bool out_append, err_append;
+        std::string out_expected, err_expected;
+    } rows[] = {
+        {"two files, output appended", base + "-out.log", base + "-err.log", true, false, "old\nout a\nout c\n",
+         "err b\n"},
+        {"one file, one stream", base + "-both.log", base + "-both.log", false, true,
+         "out a\nerr b\nout c\n", "out a\nerr b\nout c\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const std::string& path : {row.out_file, row.err_file}) {
+            std::ofstream old(path);
+            old << "old\n";
+        }
+        reset_launcher_config("", "orvane/test/Streams");
+        LauncherConfig& c = launcher_config;
+        c.stdout_mode = c.stderr_mode = 1;
+        c.stdout_file = copy_text(row.out_file.c_str());
+        c.stderr_file = copy_text(row.err_file.c_str());
+        c.stdout_append = row.out_append;
+        c.stderr_append = row.err_append;
+        EXPECT_TRUE(run_main({"a", "b", "c"}));
+        EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
+        EXPECT_EQ(file_text(row.out_file), row.out_expected);
+        EXPECT_EQ(file_text(row.err_file), row.err_expected);
+        unlink(row.out_file.c_str());
+        unlink(row.err_file.c_str());
+    }
+    EXPECT_TRUE(recorded_reports().empty());
+}
+
+TEST_F(JvmSession, UnopenableLogFileIsMessage11WithFileOutputStream)
+{
+    launcher_config.stdout_mode = 1;
+    launcher_config.stdout_file = copy_text("/nonexistent-orvane-directory/out.log");
+    std::string err;
+    EXPECT_FALSE(run_main({}, &err));
+    EXPECT_EQ(only_report(ReportKind::error), "Error instantiating object: java/io/FileOutputStream");
+    EXPECT_TRUE(contains(err, "java.io.FileNotFoundException: /nonexistent-orvane-directory/out.log")) << err;
 }
 
 // ---- failures of the main class --------------------------------------------

@@ -5,6 +5,7 @@
 #include <jni.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -84,6 +85,24 @@ static bool starts_with(const char* text, const char* prefix)
     return strncmp(text, prefix, strlen(prefix)) == 0;
 }
 
+// "-XX:StandinConsole=COLSxROWS": the process gets a console (unless it has
+// one) whose screen buffer has that size, as a launcher gives itself one
+// outside the NT family.
+static void make_console(const char* size)
+{
+    int columns = 0, rows = 0;
+    if (sscanf(size, "%dx%d", &columns, &rows) != 2)
+        fail_loudly("stand-in JVM: -XX:StandinConsole= takes COLSxROWS");
+    AllocConsole();
+    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    COORD wanted = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    if (console == INVALID_HANDLE_VALUE || !SetConsoleScreenBufferSize(console, wanted))
+        fail_loudly(std::string("stand-in JVM: no console of the size ") + size + ", error " +
+                    std::to_string(GetLastError()));
+    CloseHandle(console);
+}
+
 // An option the stand-in takes and does nothing with: every -X option, the
 // -verbose options, and the assertion switches with or without ":<scope>".
 static bool is_accepted_option(const char* text)
@@ -128,7 +147,10 @@ static PropertyList default_properties()
     return properties;
 }
 
-// Takes the options in array order into hooks and properties. The first
+// Takes the options in array order into hooks and properties. The option
+// "-XX:StandinAbortAtCreation=<reason>" aborts the creation with that reason;
+// "-XX:StandinConsole=COLSxROWS" gives the process a console;
+// "-XX:StandinDiagnostics=N" prints N lines of diagnostics. The first
 // unknown option is reported through the "vfprintf" hook only when that hook
 // came earlier in the array, and ends the creation with JNI_EINVAL, as
 // HotSpot does; with
@@ -149,6 +171,21 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
             hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
         } else if (strcmp(text, "exit") == 0) {
             hooks->exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
+        } else if (starts_with(text, "-XX:StandinDiagnostics=")) {
+            // A JVM that says much while it starts, as -verbose does.
+            for (int line = 1; line <= atoi(strchr(text, '=') + 1); ++line)
+                vm_diagnostic(hooks->vfprintf_hook, "[%d.%03ds][info][startup] diagnostic line %d of the JVM\n",
+                              line / 10, line % 10 * 100, line);
+        } else if (starts_with(text, "-XX:StandinConsole=")) {
+            make_console(strchr(text, '=') + 1);
+        } else if (starts_with(text, "-XX:StandinAbortAtCreation=")) {
+            // A JVM that fails fatally while it starts: its reason, then the abort hook.
+            vm_diagnostic(hooks->vfprintf_hook, "Error occurred during initialization of VM\n%s\n",
+                          strchr(text, '=') + 1);
+            record_event("abort");
+            if (hooks->abort_hook != nullptr)
+                hooks->abort_hook();
+            abort();
         } else if (is_accepted_option(text)) {
         } else if (init->ignoreUnrecognized && starts_with(text, "_")) {
         } else {

@@ -46,3 +46,4 @@ void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void window_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void console_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void script_main(JavaThread* thread, const jvalue* args, jvalue* result);

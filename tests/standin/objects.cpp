@@ -47,6 +47,7 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/Signal", {{"main", main_signature, true, signal_main}}},
     {"orvane/standin/Window", {{"main", main_signature, true, window_main}}},
     {"orvane/standin/Console", {{"main", main_signature, true, console_main}}},
+    {"orvane/standin/Script", {{"main", main_signature, true, script_main}}},
 };
 
 static const int class_count = sizeof class_table / sizeof class_table[0];

@@ -2,7 +2,9 @@
 // stand-in. Each is public static void main(String[]).
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "invocation.h"
 #include "java_methods.h"
@@ -230,4 +232,56 @@ void console_main(JavaThread*, const jvalue*, jvalue*)
     record_event(has_console() ? "after peek console yes" : "after peek console no");
     PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
     record_event(has_console() ? "after quit console yes" : "after quit console no");
+}
+
+// Waits for the named event, then does what a fatal error inside the JVM
+// does, on a thread of its own.
+static DWORD WINAPI abort_on_event(void* parameter)
+{
+    HANDLE event = static_cast<HANDLE>(parameter);
+    WaitForSingleObject(event, INFINITE);
+    abort_main(nullptr, nullptr, nullptr);
+    return 0;
+}
+
+// orvane.standin.Script: carries out its arguments in order, as an
+// application that prints and then ends in one of its ways would:
+// out=TEXT and err=TEXT print a line on System.out or System.err,
+// blank=N prints N empty lines and lines=N prints N numbered lines of 100
+// bytes (line ends included) on System.out, console=COLSxROWS resizes the
+// console's screen buffer, and throw, exit=N and abort end main.
+void script_main(JavaThread* thread, const jvalue* args, jvalue*)
+{
+    for (const std::wstring& argument : main_arguments(args)) {
+        size_t equals = argument.find(L'=');
+        std::wstring command = argument.substr(0, equals);
+        std::wstring value = equals == std::wstring::npos ? L"" : argument.substr(equals + 1);
+        int count = _wtoi(value.c_str());
+        if (command == L"out" || command == L"err") {
+            print_line(system_stream(command == L"err"), value);
+        } else if (command == L"blank") {
+            for (int i = 0; i < count; ++i)
+                print_line(system_stream(false), L"");
+        } else if (command == L"lines") {
+            Object* out = system_stream(false);
+            for (int i = 1; i <= count; ++i) {
+                char number[16];
+                snprintf(number, sizeof number, "%07d", i);
+                print_line(out, L"line " + widen(number) + L" " + std::wstring(85, L'.'));
+            }
+        } else if (command == L"abort-on") {
+            HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, narrow(value).c_str());
+            if (event == nullptr || CreateThread(nullptr, 0, abort_on_event, event, 0, nullptr) == nullptr)
+                fail_loudly("stand-in JVM: cannot wait for the event " + narrow(value));
+        } else if (command == L"throw") {
+            throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
+            return;
+        } else if (command == L"exit") {
+            exit_java(count);
+        } else if (command == L"abort") {
+            abort_main(thread, args, nullptr);
+        } else {
+            fail_loudly("stand-in JVM: orvane.standin.Script does not know " + narrow(argument));
+        }
+    }
 }

@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; status=1; }
 grep -q "file format $format\$" <<<"$dump" || fail "not $format: $(grep -m1 'file format' <<<"$dump")"
 grep -qE '^Subsystem[[:space:]]+00000002[[:space:]]' <<<"$dump" || fail "not a Windows GUI executable"
 
-system_dlls=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll "
+system_dlls=" advapi32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll "
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no import table found"
 for dll in $imports; do

@@ -35,6 +35,21 @@ std::string window_text(HWND window)
     return text;
 }
 
+// As a user would: the Escape key goes to the focused control, where the
+// dialog manager turns it into IDCANCEL.
+void dismiss_window(HWND window, LaunchOptions::Dismiss how)
+{
+    if (how == LaunchOptions::press_escape) {
+        HWND focus = GetDlgItem(window, IDOK);
+        PostMessageA(focus != nullptr ? focus : window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(focus != nullptr ? focus : window, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    } else if (how == LaunchOptions::close_window) {
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+}
+
 } // namespace
 
 std::vector<HWND> find_dialog_windows(DWORD process_id)
@@ -49,7 +64,9 @@ SeenWindow read_dialog_window(HWND window)
 {
     SeenWindow seen;
     seen.caption = window_text(window);
-    seen.text = window_text(GetDlgItem(window, 0xFFFF));
+    // The error dialog's "Details:" label has the ID 0xFFFF of a box's text.
+    HWND main_text = GetDlgItem(window, 1001);
+    seen.text = window_text(main_text != nullptr ? main_text : GetDlgItem(window, 0xFFFF));
     seen.details = window_text(GetDlgItem(window, 1002));
     return seen;
 }
@@ -75,12 +92,17 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
         inherit = TRUE;
     }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit,
-                        options.detached ? DETACHED_PROCESS : 0, nullptr,
+    DWORD flags = options.creation_flags | (options.detached ? DETACHED_PROCESS : 0) |
+                  (options.before_resume ? CREATE_SUSPENDED : 0);
+    if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit, flags, nullptr,
                         options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
                         &startup, &process))
         return outcome;
     outcome.started = true;
+    if (options.before_resume) {
+        options.before_resume(process.dwProcessId);
+        ResumeThread(process.hThread);
+    }
     CloseHandle(process.hThread);
 
     std::vector<HWND> handled;
@@ -106,7 +128,7 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
             if (options.on_window)
                 options.on_window(seen, process.hProcess);
             handled.push_back(window);
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
+            dismiss_window(window, options.dismiss);
         }
         // A handle of a closed box may come back for the next box.
         handled.erase(std::remove_if(handled.begin(), handled.end(),

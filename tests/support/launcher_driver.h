@@ -10,7 +10,8 @@
 
 struct SeenWindow {
     std::string caption;
-    std::string text;     // a message box's text (static control 0xFFFF)
+    std::string text;     // a message box's text (static control 0xFFFF), or
+                          // the error dialog's main text (control 1001)
     std::string details;  // the error dialog's details box (control 1002)
 };
 
@@ -27,6 +28,13 @@ struct LaunchOptions {
     std::function<void(const SeenWindow&, HANDLE process)> on_window;
     // Called about every 25 ms while the launcher runs, with its process id.
     std::function<void(DWORD process_id)> on_poll;
+    // How each box is dismissed: the OK button, the Escape key, or the
+    // window's Close command.
+    enum Dismiss { press_ok, press_escape, close_window } dismiss = press_ok;
+    DWORD creation_flags = 0;  // added to CreateProcessA's flags
+    // When set, the launcher is created suspended and this runs with its
+    // process id before it resumes.
+    std::function<void(DWORD process_id)> before_resume;
 };
 
 struct LaunchOutcome {
