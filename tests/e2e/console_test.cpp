@@ -49,14 +49,14 @@ TEST(Console, Windows95FamilyWithRedirectionGetsAHiddenConsoleReleasedOnQuit)
 {
     Windows98 emulated("ovwin98.exe");
     Scenario scenario("hidden_console", "ovwin98.exe");
-    scenario.use_standin("orvane.standin.Console").set(1025, "1");
+    scenario.use_standin("orvane.standin.Console").set(1025, "1").set(1027, "out.log");
     LaunchOutcome outcome = scenario.run(detached());
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     StandinRecord record = scenario.record();
     EXPECT_TRUE(record.has("console title ovc<pid>"));
     EXPECT_TRUE(record.has("console window hidden"));
-    EXPECT_TRUE(record.has("console text to the console"));
+    EXPECT_EQ(read_file(scenario.directory() + "\\out.log"), "to the console\r\n") << "the redirected output";
     EXPECT_TRUE(record.has("after peek console yes")) << "a peeked quit message freed the console";
     EXPECT_TRUE(record.has("after quit console no")) << "the quit-message hook did not free the console";
 }

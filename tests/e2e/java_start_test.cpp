@@ -180,7 +180,7 @@ TEST(JavaStart, EmptyJvmOptionsAreDroppedWhileEmptyArgumentsStay)
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_EQ(scenario.record().options,
-              (Args{"-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar", "vfprintf", "abort", "exit"}));
+              (Args{"vfprintf", "abort", "exit", "-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar"}));
     EXPECT_EQ(main_args(scenario), (Args{"x", "", "y"}));
 }
 
@@ -249,13 +249,9 @@ TEST(JavaStart, TraceFileNamedByTheEnvironmentFollowsTheStart)
     LaunchOutcome outcome = scenario.run();
     SetEnvironmentVariableA("ORVANE_TRACE", nullptr);
     EXPECT_EQ(outcome.exit_code, 0u);
-    std::string lines;
-    if (FILE* file = fopen(trace.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
-            lines.append(buffer, got);
-        fclose(file);
-    }
+    std::string lines = read_file(trace);
+    for (size_t at; (at = lines.find("\r\n")) != std::string::npos;)
+        lines.erase(at, 1);
     std::string library = standin_jvm_path();
     for (const std::string& expected : {std::string("  1003 = \"-Xmx64m\"\n"), std::string("phase configuration took "),
                                         "search step '0' found " + library + "\n", "loaded " + library + ",",

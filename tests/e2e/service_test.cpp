@@ -574,7 +574,8 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
          {"info: The %s service has started.", "error: Error locating class: orvane/standin/Missing",
           "error: The %s service failed to start."}},
         {"no JVM", "orvane.standin.Print", {{1003, "-Dorvane.standin.create.delay=1000 -unknown"}}, 1066, 1013, 0,
-         {"info: The %s service has started.", "error: Unable to create JVM instance using %s",
+         {"info: The %s service has started.",
+          "error: Unable to create JVM instance using %s\n\nDetails:\nUnrecognized option: -unknown\r\n",
           "error: The %s service failed to start."}},
     };
     int row = 0;

@@ -50,6 +50,19 @@ bool write_file(const std::string& path, const std::string& text)
     return fclose(file) == 0 && written;
 }
 
+std::string read_file(const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return "(missing)";
+    std::string bytes;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, got);
+    fclose(file);
+    return bytes;
+}
+
 std::string encode_string_block(const std::wstring (&entries)[16])
 {
     std::string bytes;

@@ -35,5 +35,8 @@ std::string scrambled(const std::string& class_name);
 // Writes text to a file; false on failure.
 bool write_file(const std::string& path, const std::string& text);
 
+// The bytes of a file, or "(missing)" when it cannot be read.
+std::string read_file(const std::string& path);
+
 // Removes a test directory and the files directly in it.
 void remove_test_directory(const std::string& directory);

@@ -58,8 +58,8 @@ TEST(PackedLauncher, RunsTheStandinWithThePackedOptionsClassPathAndArguments)
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     StandinRecord record = read_standin_record(directory + "\\record.txt");
-    EXPECT_EQ(record.options, (Args{"-Dhome=C:\\Users\\Jane Doe\\x", "-Dq=\"quoted\"",
-                                    "-Djava.class.path=a.jar;lib dir\\b.jar", "vfprintf", "abort", "exit"}));
+    EXPECT_EQ(record.options, (Args{"vfprintf", "abort", "exit", "-Dhome=C:\\Users\\Jane Doe\\x", "-Dq=\"quoted\"",
+                                    "-Djava.class.path=a.jar;lib dir\\b.jar"}));
     ASSERT_EQ(record.main_calls.size(), 1u);
     EXPECT_EQ(record.main_calls[0].class_name, "orvane.standin.Print");
     EXPECT_EQ(record.main_calls[0].args, (Args{"two words", "C:\\Users\\Jane Doe", "", "arg1", "arg 2"}));
