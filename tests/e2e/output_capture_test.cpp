@@ -264,7 +264,8 @@ TEST(ConsoleCapture, HiddenConsoleThatCannotBeMadeIsInternalError25)
     script(scenario).set(1025, "2").set(1026, "2");
     LaunchOutcome outcome = scenario.run(with_arguments("out=lost"));
     ASSERT_EQ(outcome.windows.size(), 1u) << "exit code " << outcome.exit_code;
-    EXPECT_EQ(outcome.windows[0].text.substr(0, 36), "Internal error RC0000025\n\nReason: ");
+    const std::string report = "Internal error RC0000025\n\nReason: ";
+    EXPECT_EQ(outcome.windows[0].text.substr(0, report.size()), report);
     EXPECT_EQ(outcome.exit_code, 0xFFFFFFFFu);
     EXPECT_FALSE(scenario.record().has_prefix("main ")) << "main ran without its console";
 }
