@@ -49,7 +49,7 @@ void* load_system_library(const char* name)
 bool set_dll_search_directory(const char* directory)
 {
     using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
-    static const auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
+    const auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDllDirectoryA")));
     // "" rather than null: null would put the current directory back.
     return set_dll_directory != nullptr && set_dll_directory(directory != nullptr ? directory : "") != FALSE;
