@@ -17,8 +17,9 @@ failed=0
 # CASE@WHAT@SIDE@sed program@why. WHAT is out, err or status; SIDE is java,
 # orvane or both (both: output that differs from run to run).
 intended_differences='
-throw@status@java@s/^1$/255/@an exception out of main ends the launcher with -1
-throw@err@java@s/^Exception in thread "main" //@the JVM writes this head through the "vfprintf" hook: it reaches the report, not the stream
+*throw@status@java@s/^1$/255/@an exception out of main ends the launcher with -1
+*throw@err@java@s/^Exception in thread "main" //@the JVM writes this head through the "vfprintf" hook: it reaches the report, not the stream
+linger-throw@out@java@/^worker finished after main$/d@after an exception out of main the launcher ends at once; java waits for the other threads
 properties*@out@java@/^sun\.java\.(command|launcher)=/d@properties the java command sets
 properties*@out@orvane@/^orvane\.(exe\.path|appini\.showconsole|csidl\.[a-z.]+)=/d@the launcher'"'"'s own properties
 junit-*@out@both@s/^Time: [0-9.,]+$/Time: T/@the duration of the run
@@ -104,8 +105,9 @@ compare hello program.toml "${program[@]}" -- hello
 compare throw program.toml "${program[@]}" -- throw
 compare exit program.toml "${program[@]}" -- exit 7
 compare linger program.toml "${program[@]}" -- linger
+compare linger-throw program.toml "${program[@]}" -- linger-throw
 compare print program.toml "${program[@]}" -- print
-compare properties program.toml "${program[@]}" -- properties "two words" 'quote"inside' ''
+compare properties program.toml "${program[@]}" -- properties "two words" 'quote"inside' '' 'grüße, ĳ ☃'
 compare properties-scanned scanned.toml -Xmx64m "-Dorvane.diff.note=two words" \
     -cp "$s:$s/b.jar:$s/lib/program.jar:$s/Upper/c.JAR:$s/z.zip:$work/apps/extra.jar" \
     orvane.diff.Program properties "a static option" -- given

@@ -6,6 +6,19 @@ import java.util.TreeSet;
 // One behaviour of a Java program per first argument, for the comparison of
 // the launcher with java: the rest of the arguments are its parameters.
 public class Program {
+    // A non-daemon thread that prints after main has ended.
+    static void linger() {
+        Thread worker = new Thread(() -> {
+            try {
+                Thread.sleep(300);
+            } catch (InterruptedException e) {
+                return;
+            }
+            System.out.println("worker finished after main");
+        }, "lingering worker");
+        worker.start();
+    }
+
     public static void main(String[] args) throws Exception {
         switch (args.length > 0 ? args[0] : "") {
         case "throw":
@@ -14,19 +27,13 @@ public class Program {
         case "exit":
             System.out.println("exiting with " + args[1]);
             System.exit(Integer.parseInt(args[1]));
-        case "linger": {
-            Thread worker = new Thread(() -> {
-                try {
-                    Thread.sleep(300);
-                } catch (InterruptedException e) {
-                    return;
-                }
-                System.out.println("worker finished after main");
-            }, "lingering worker");
-            worker.start();
+        case "linger":
+            linger();
             System.out.println("main returned");
             return;
-        }
+        case "linger-throw":
+            linger();
+            throw new IllegalStateException("thrown while a worker runs");
         case "print": {
             // 10 MB in lines of 100 bytes, on standard output and a line on error.
             PrintStream out = System.out;
