@@ -150,3 +150,25 @@ bool build_class_path(GrowString* class_path)
         class_path->text[--class_path->length] = '\0';
     return true;
 }
+
+void make_entries_absolute(GrowString* class_path, const char* directory)
+{
+    GrowString absolute{};
+    char* entries = copy_text(class_path->text != nullptr ? class_path->text : "");
+    char* cursor = nullptr;
+    for (char* entry = next_token(entries, ";", &cursor); entry != nullptr;
+         entry = next_token(entries, ";", &cursor)) {
+        bool relative = entry[0] != '\\' && entry[0] != '/' && (entry[0] == '\0' || entry[1] != ':') &&
+                        strchr(entry, '%') == nullptr;
+        if (absolute.length > 0)
+            grow_string_append(&absolute, ";");
+        if (relative) {
+            grow_string_append(&absolute, directory);
+            grow_string_append(&absolute, "\\");
+        }
+        grow_string_append(&absolute, entry);
+    }
+    free(entries);
+    grow_string_free(class_path);
+    *class_path = absolute;
+}

@@ -10,3 +10,7 @@ bool build_class_path(GrowString* class_path);
 // Appends every archive below directory, each followed by ';'. False after a
 // reported failure.
 bool add_directory_archives(GrowString* class_path, const char* directory);
+
+// Replaces the class-path text by one whose relative entries are taken
+// against directory. An entry with a reference is left as it stands.
+void make_entries_absolute(GrowString* class_path, const char* directory);

@@ -22,9 +22,11 @@ bool non_nt_platform = false;
 static ArgVector jvm_option_tokens;
 static JavaVMOption* jvm_option_array;
 
-// The configured options followed by the quoted class-path option. False
-// after the class-path scan reported a failure.
-static bool compose_option_text(GrowString* text)
+// The configured options followed by the quoted class-path option. The JVM
+// takes relative class-path entries against its user.dir: when that is not
+// the current directory (the executable's), they are made absolute here.
+// False after the class-path scan reported a failure.
+static bool compose_option_text(GrowString* text, bool other_user_dir)
 {
     grow_string_append(text, launcher_config.jvm_options);
     if (launcher_config.class_path[0] == '\0')
@@ -32,6 +34,9 @@ static bool compose_option_text(GrowString* text)
     GrowString class_path{};
     if (!build_class_path(&class_path))
         return false;
+    char directory[current_directory_size];
+    if (other_user_dir && class_path.length > 0 && current_directory(directory, sizeof directory))
+        make_entries_absolute(&class_path, directory);
     if (class_path.length > 0) {
         // The quotes keep a class path with blanks one option; the tokenizer
         // removes them.
@@ -77,9 +82,11 @@ bool resolve_jni_entry_points()
 
 bool create_java_vm(bool primary_main)
 {
+    char* user_dir_option = starting_user_dir_option(primary_main);
     GrowString text{};
-    if (!compose_option_text(&text)) {
+    if (!compose_option_text(&text, user_dir_option != nullptr)) {
         grow_string_free(&text);
+        free(user_dir_option);
         return false;
     }
     char* expanded = expand_variables(text.text != nullptr ? text.text : "");
@@ -92,7 +99,6 @@ bool create_java_vm(bool primary_main)
     drop_empty_tokens(&jvm_option_tokens);
     // The user.dir option comes before the configured ones, so that one
     // configured still wins.
-    char* user_dir_option = starting_user_dir_option(primary_main);
     int32_t first = user_dir_option != nullptr ? 1 : 0;
     int32_t count = first + jvm_option_tokens.count;
     jvm_option_array = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 3, sizeof(JavaVMOption)));

@@ -42,6 +42,7 @@ static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<Report> reports;
 static std::vector<std::string> events;
 static bool echo_records = false;
+static const char* report_marker = nullptr;
 
 static void echo(const std::string& line)
 {
@@ -77,6 +78,15 @@ static int record_report(ReportKind kind, const std::string& text)
                                         "error_with_details", "fatal_with_output"};
     echo(std::string("report ") + names[static_cast<int>(kind)] + ": " + text +
          (report.details.empty() ? "" : " | details: " + report.details));
+    if (report_marker != nullptr) {
+        std::string line = std::string(report_marker) + names[static_cast<int>(kind)] + ": " + text +
+                           (report.details.empty() ? "" : " | details: " + report.details);
+        std::replace(line.begin(), line.end(), '\r', ' ');
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        line += "\n";
+        ssize_t ignored = write(2, line.data(), line.size());
+        (void)ignored;
+    }
     return 1;
 }
 
@@ -110,6 +120,11 @@ void clear_layer_records()
 void echo_layer_records(bool on)
 {
     echo_records = on;
+}
+
+void mark_reports_on_stderr(const char* marker)
+{
+    report_marker = marker;
 }
 
 // ---- app/system_services.h -------------------------------------------------
@@ -382,12 +397,6 @@ char* expand_variables(const char* text)
 char* prepare_output_path(const char* path)
 {
     return expand_variables(path);
-}
-
-bool build_class_path(GrowString* class_path)
-{
-    grow_string_append(class_path, launcher_config.class_path);
-    return true;
 }
 
 bool setup_console()

@@ -23,6 +23,9 @@ void clear_layer_records();
 // When set, reports and events are also written to standard output at once,
 // for a child process whose parent reads them.
 void echo_layer_records(bool on);
+// When set, every report is also written to standard error at once, as one
+// line that begins with marker (line breaks become blanks).
+void mark_reports_on_stderr(const char* marker);
 
 // When set, the JVM's exit hook ends the process with status 97 instead,
 // so that an unexpected System.exit cannot pass for a clean end.

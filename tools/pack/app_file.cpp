@@ -769,6 +769,35 @@ std::vector<std::string> split_options(const std::string& text)
     return options;
 }
 
+// Every key must be known, with the right kind of node.
+static void check_keys(const toml::table& root, Problems* problems)
+{
+    std::set<std::string> tables(std::begin(table_order), std::end(table_order));
+    for (const auto& [key, node] : root) {
+        std::string name(key.str());
+        if (tables.count(name)) {
+            if (!node.is_table()) {
+                problems->add(key.source(), name + " must be a table: [" + name + "]");
+                continue;
+            }
+            for (const auto& [inner, value] : *node.as_table()) {
+                std::string inner_name(inner.str());
+                bool known = std::any_of(config_keys.begin(), config_keys.end(),
+                                         [&](const ConfigKey& k) { return name == k.table && inner_name == k.name; }) ||
+                             std::any_of(other_keys.begin(), other_keys.end(),
+                                         [&](const OtherKey& k) { return name == k.table && inner_name == k.name; });
+                if (!known)
+                    problems->add(inner.source(), "unknown key " + inner_name + " in [" + name + "]; did you mean " +
+                                                      closest_key(name, inner_name) + "?");
+            }
+        } else if (name != "architecture" && name != "template" && name != "output") {
+            problems->add(key.source(), "unknown key " + name + "; did you mean " + closest_key("", name) + "?");
+        } else if (!node.is_string()) {
+            problems->add(node.source(), name + " must be a string");
+        }
+    }
+}
+
 bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors,
                       const std::string& architecture_override)
 {
@@ -783,31 +812,7 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
     }
     fs::path base = fs::u8path(app_file).parent_path();
 
-    // Every key must be known, with the right kind of node.
-    std::set<std::string> tables(std::begin(table_order), std::end(table_order));
-    for (const auto& [key, node] : root) {
-        std::string name(key.str());
-        if (tables.count(name)) {
-            if (!node.is_table()) {
-                problems.add(key.source(), name + " must be a table: [" + name + "]");
-                continue;
-            }
-            for (const auto& [inner, value] : *node.as_table()) {
-                std::string inner_name(inner.str());
-                bool known = std::any_of(config_keys.begin(), config_keys.end(),
-                                         [&](const ConfigKey& k) { return name == k.table && inner_name == k.name; }) ||
-                             std::any_of(other_keys.begin(), other_keys.end(),
-                                         [&](const OtherKey& k) { return name == k.table && inner_name == k.name; });
-                if (!known)
-                    problems.add(inner.source(), "unknown key " + inner_name + " in [" + name + "]; did you mean " +
-                                                     closest_key(name, inner_name) + "?");
-            }
-        } else if (name != "architecture" && name != "template" && name != "output") {
-            problems.add(key.source(), "unknown key " + name + "; did you mean " + closest_key("", name) + "?");
-        } else if (!node.is_string()) {
-            problems.add(node.source(), name + " must be a string");
-        }
-    }
+    check_keys(root, &problems);
     if (!problems.text.empty()) {
         *errors = problems.text;
         return false;
@@ -1174,4 +1179,26 @@ std::string key_help()
                 line(k.name, k.help);
     }
     return out.str();
+}
+
+bool read_application_values(const std::string& app_file, std::map<unsigned, std::string>* values, std::string* errors)
+{
+    Problems problems{app_file, ""};
+    toml::table root;
+    try {
+        root = toml::parse_file(app_file);
+    } catch (const toml::parse_error& error) {
+        problems.add(error.source(), std::string(error.description()));
+        *errors = problems.text;
+        return false;
+    }
+    check_keys(root, &problems);
+    for (const ConfigKey& key : config_keys) {
+        const toml::node* node = root.at_path(std::string(key.table) + "." + key.name).node();
+        std::string text;
+        if (node && value_text(key, *node, &text, &problems))
+            (*values)[key.id] = text;
+    }
+    *errors = problems.text;
+    return problems.text.empty();
 }

@@ -1,6 +1,7 @@
 // The application file of orvane-pack: its keys, the packing of a launcher
 // from it, and the reading of a launcher back into it.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,3 +47,9 @@ bool show_launcher(const std::string& launcher, std::string* text, std::string* 
 
 // The help text of every key.
 std::string key_help();
+
+// The configuration values the application file sets, by value ID, as the
+// launcher's table would store them ("<null>" for empty, the main class
+// scrambled); keys it leaves out are absent. Mistakes as for packing.
+bool read_application_values(const std::string& app_file, std::map<unsigned, std::string>* values,
+                             std::string* errors);

@@ -1,0 +1,58 @@
+package orvane.diff;
+
+import java.io.PrintStream;
+import java.util.TreeSet;
+
+// One behaviour of a Java program per first argument, for the comparison of
+// the launcher with java: the rest of the arguments are its parameters.
+public class Program {
+    // A non-daemon thread that prints after main has ended.
+    static void linger() {
+        Thread worker = new Thread(() -> {
+            try {
+                Thread.sleep(300);
+            } catch (InterruptedException e) {
+                return;
+            }
+            System.out.println("worker finished after main");
+        }, "lingering worker");
+        worker.start();
+    }
+
+    public static void main(String[] args) throws Exception {
+        switch (args.length > 0 ? args[0] : "") {
+        case "throw":
+            System.out.println("about to throw");
+            throw new IllegalStateException("thrown from main", new java.io.IOException("the cause"));
+        case "exit":
+            System.out.println("exiting with " + args[1]);
+            System.exit(Integer.parseInt(args[1]));
+        case "linger":
+            linger();
+            System.out.println("main returned");
+            return;
+        case "linger-throw":
+            linger();
+            throw new IllegalStateException("thrown while a worker runs");
+        case "print": {
+            // 10 MB in lines of 100 bytes, on standard output and a line on error.
+            PrintStream out = System.out;
+            String line = "0123456789".repeat(9) + "abcdefghi";
+            for (int i = 0; i < 10 * 1024 * 1024 / 100; ++i)
+                out.println(line);
+            System.err.println("printed");
+            return;
+        }
+        case "properties": {
+            // Every property with its value, and the arguments.
+            for (String name : new TreeSet<>(System.getProperties().stringPropertyNames()))
+                System.out.println(name + "=" + System.getProperty(name));
+            for (String arg : args)
+                System.out.println("argument: " + arg);
+            return;
+        }
+        default:
+            System.out.println("hello");
+        }
+    }
+}

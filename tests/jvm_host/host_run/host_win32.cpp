@@ -1,0 +1,126 @@
+// Linux answers to the Win32 calls of host_run/win32/windows.h. A listing
+// gives "." and ".." first and then the names in case-blind order, as NTFS
+// does, so that a scanned class path has one order on both systems.
+#include "win32/windows.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+thread_local DWORD last_error = 0;
+
+struct Listing {
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next = 0;
+};
+
+std::string host_path(const char* path)
+{
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+DWORD attributes_of(const std::string& path)
+{
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+        return INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = 0;
+    if (S_ISLNK(status.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        if (stat(path.c_str(), &status) != 0)
+            return attributes | FILE_ATTRIBUTE_NORMAL;
+    }
+    if (S_ISDIR(status.st_mode))
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool fill(WIN32_FIND_DATAA* entry, const std::string& directory, const char* name)
+{
+    size_t length = strlen(name);
+    if (length >= sizeof entry->cFileName)
+        return false;
+    memcpy(entry->cFileName, name, length + 1);
+    entry->dwFileAttributes = attributes_of(directory + "/" + name);
+    return entry->dwFileAttributes != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* entry)
+{
+    // Only the patterns the scan makes: "*.*" and DIRECTORY\*.*.
+    std::string path = host_path(pattern);
+    std::string directory = path == "*.*" ? "." : path.substr(0, path.size() - 4);
+    if (path.size() < 3 || path.compare(path.size() - 3, 3, "*.*") != 0) {
+        last_error = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    DIR* stream = opendir(directory.c_str());
+    if (stream == nullptr) {
+        last_error = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::vector<std::string> names;
+    while (dirent* item = readdir(stream))
+        if (strcmp(item->d_name, ".") != 0 && strcmp(item->d_name, "..") != 0)
+            names.push_back(item->d_name);
+    closedir(stream);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    names.insert(names.begin(), {".", ".."});
+    Listing* listing = new Listing;
+    for (const std::string& name : names) {
+        WIN32_FIND_DATAA found;
+        if (fill(&found, directory, name.c_str()))
+            listing->entries.push_back(found);
+    }
+    *entry = listing->entries[0];
+    listing->next = 1;
+    last_error = 0;
+    return listing;
+}
+
+BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* entry)
+{
+    Listing* listing = static_cast<Listing*>(handle);
+    if (listing->next >= listing->entries.size()) {
+        last_error = ERROR_NO_MORE_FILES;
+        return 0;
+    }
+    *entry = listing->entries[listing->next++];
+    return 1;
+}
+
+BOOL FindClose(HANDLE handle)
+{
+    delete static_cast<Listing*>(handle);
+    return 1;
+}
+
+DWORD GetFileAttributesA(const char* path)
+{
+    DWORD attributes = attributes_of(host_path(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        last_error = ERROR_FILE_NOT_FOUND;
+    return attributes;
+}
+
+DWORD GetLastError()
+{
+    return last_error;
+}
+
+void SetLastError(DWORD error)
+{
+    last_error = error;
+}
