@@ -11,7 +11,7 @@ host_run=$(realpath "$1") java=$(realpath "$2") classes=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/orvane-diff.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export DIFF_CLASSES=$classes DIFF_RUN=$work/run
+export DIFF_CLASSES=$classes DIFF_RUN=$work/run DIFF_LOGS=$work/logs
 failed=0
 
 # CASE@WHAT@SIDE@sed program@why. WHAT is out, err or status; SIDE is java,
@@ -89,6 +89,35 @@ compare() {
     rm -rf "$work/java.files" "$work/orvane.files"
 }
 
+# compare_logs NAME APP_FILE PROGRAM_ARGUMENTS...: the launcher's log files
+# of stream mode 1 hold exactly what java printed on each stream, and the
+# launcher itself prints nothing but its reports.
+compare_logs() {
+    local name=$1 app=$2 what verdict=same
+    shift 2
+    rm -rf "$work/logs"
+    mkdir -p "$work/logs"
+    (cd "$work" && "$java" -cp "$classes" orvane.diff.Program "$@" >"$work/java.out" 2>"$work/java.err")
+    (cd "$work" && "$host_run" "$work/apps/$app" "$@" >"$work/orvane.own" 2>"$work/orvane.err.all")
+    sed '/^orvane-report: /d' "$work/orvane.err.all" >>"$work/orvane.own"
+    cp "$work/logs/out.log" "$work/orvane.out" 2>/dev/null || echo "(no out.log)" >"$work/orvane.out"
+    cp "$work/logs/err.log" "$work/orvane.err" 2>/dev/null || echo "(no err.log)" >"$work/orvane.err"
+    for what in out err; do
+        apply_intended "$name" $what java "$work/java.$what"
+        if ! cmp -s "$work/java.$what" "$work/orvane.$what"; then
+            verdict=different
+            echo "--- $name: the log file of std$what differs from java's std$what"
+            diff -u "$work/java.$what" "$work/orvane.$what" | head -n 30
+        fi
+    done
+    if [ -s "$work/orvane.own" ]; then
+        verdict=different
+        echo "--- $name: the launcher printed beside its log files:"; head -n 10 "$work/orvane.own"
+    fi
+    [ $verdict = same ] || failed=$((failed + 1))
+    echo "$name: $verdict ($(wc -c <"$work/java.out") bytes out, $(wc -c <"$work/java.err") bytes err, in log files)"
+}
+
 # The application files, beside the directory tree the scanned case reads.
 mkdir -p "$work/apps/scan/lib" "$work/apps/scan/Upper"
 cp "$here"/apps/*.toml "$work/apps/"
@@ -107,6 +136,8 @@ compare exit program.toml "${program[@]}" -- exit 7
 compare linger program.toml "${program[@]}" -- linger
 compare linger-throw program.toml "${program[@]}" -- linger-throw
 compare print program.toml "${program[@]}" -- print
+compare_logs logs-hello logs.toml hello
+compare_logs logs-throw logs.toml throw
 compare properties program.toml "${program[@]}" -- properties "two words" 'quote"inside' '' 'grüße, ĳ ☃'
 compare properties-scanned scanned.toml -Xmx64m "-Dorvane.diff.note=two words" \
     -cp "$s:$s/b.jar:$s/lib/program.jar:$s/Upper/c.JAR:$s/z.zip:$work/apps/extra.jar" \
