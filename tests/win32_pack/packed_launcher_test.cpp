@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -105,5 +107,78 @@ TEST(PackedLauncher, WindowsReadsThePackedStringsAndVersionBlock)
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion",
                                reinterpret_cast<void**>(const_cast<char**>(&version)), &length));
     EXPECT_STREQ(version, "2.3.4.5");
+    remove_test_directory(directory);
+}
+
+// The largest visible top-level window of the process, as the splash is
+// while it is up.
+struct SplashWatch {
+    int width = 0, height = 0;
+};
+
+BOOL CALLBACK note_window(HWND window, LPARAM context)
+{
+    auto* watch = reinterpret_cast<std::pair<DWORD, SplashWatch*>*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    RECT rect;
+    if (process == watch->first && IsWindowVisible(window) && GetWindowRect(window, &rect) &&
+        rect.right - rect.left > watch->second->width) {
+        watch->second->width = rect.right - rect.left;
+        watch->second->height = rect.bottom - rect.top;
+    }
+    return TRUE;
+}
+
+TEST(PackedLauncher, ExtractsThePackedJarsAndShowsThePackedBitmap)
+{
+    std::string directory = make_test_directory("packed_embed");
+    ASSERT_TRUE(write_file(directory + "\\a.jar", "0123456789"));
+    ASSERT_TRUE(write_file(directory + "\\b.jar", ""));
+    std::string dib = encode_bitmap(120, 80);
+    std::string bmp = "BM" + std::string(12, '\0') + dib;
+    uint32_t file_size = static_cast<uint32_t>(bmp.size()), offset = 14 + 40;
+    memcpy(&bmp[2], &file_size, 4);
+    memcpy(&bmp[10], &offset, 4);
+    ASSERT_TRUE(write_file(directory + "\\splash.bmp", bmp));
+    std::string exe = pack(directory, "[runtime]\n"
+                                      "jvm_path_list = ['" + standin_jvm_path() + "']\n"
+                                      "[application]\n"
+                                      "main_class = 'orvane.standin.Window'\n"
+                                      "class_path = ['lib\\x.jar']\n"
+                                      "app_options = ['1500', '0']\n"
+                                      "[embed]\n"
+                                      "extract_dir_mode = 0\n"
+                                      "jars = ['" + directory + "\\a.jar', '" + directory + "\\b.jar']\n"
+                                      "[splash]\n"
+                                      "splash_timeout_seconds = 1\n"
+                                      "bitmap = '" + directory + "\\splash.bmp'\n");
+    SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", (directory + "\\record.txt").c_str());
+    SplashWatch seen;
+    LaunchOptions options;
+    options.on_poll = [&seen](DWORD process_id) {
+        std::pair<DWORD, SplashWatch*> context{process_id, &seen};
+        EnumWindows(note_window, reinterpret_cast<LPARAM>(&context));
+    };
+    LaunchOutcome outcome = run_launcher(exe, options);
+    ASSERT_TRUE(outcome.started);
+    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+    EXPECT_EQ(outcome.exit_code, 0u);
+    EXPECT_EQ(seen.width, 120) << "the packed bitmap was not shown at its size";
+    EXPECT_EQ(seen.height, 80);
+    StandinRecord record = read_standin_record(directory + "\\record.txt");
+    ASSERT_FALSE(record.options.empty());
+    std::string class_path = record.options.back();
+    const std::string prefix = "-Djava.class.path=lib\\x.jar;";
+    ASSERT_EQ(class_path.substr(0, prefix.size()), prefix) << class_path;
+    std::string extracted = class_path.substr(prefix.size());
+    size_t separator = extracted.find(';');
+    ASSERT_NE(separator, std::string::npos) << class_path;
+    std::string first = extracted.substr(0, separator), second = extracted.substr(separator + 1);
+    EXPECT_EQ(first, ".\\a.jar");
+    EXPECT_EQ(second, ".\\b.jar");
+    // Mode 0 puts them beside the launcher, named relative to it.
+    EXPECT_EQ(read_file(directory + "\\" + first), "0123456789") << first;
+    EXPECT_EQ(read_file(directory + "\\" + second), "") << second;
     remove_test_directory(directory);
 }
