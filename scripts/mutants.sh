@@ -30,6 +30,7 @@ main-failure-exit	src/launcher/startup.cpp	        exit(-1);	        exit(0);	wi
 exit-status	src/app/jvm_hooks.cpp	    exit(static_cast<int>(status));	    exit(0);	windows64	JavaStart
 service-failure-code	src/service/service_runtime.cpp	constexpr DWORD service_specific_failure = 1013;	constexpr DWORD service_specific_failure = 1;	windows64	Service
 service-start-type	src/service/service_install.cpp	c.service_manual_start ? SERVICE_DEMAND_START : SERVICE_AUTO_START;	c.service_manual_start ? SERVICE_AUTO_START : SERVICE_DEMAND_START;	windows64	Service
+capture-lost-line	src/app/capture_rules.cpp	            size_t dropped = static_cast<size_t>(line_feed - buffer) + 1;	            size_t dropped = static_cast<size_t>(line_feed - buffer) + 2;	host	Capture
 jar-currency	src/launcher/embedded_jars.cpp	} else if (size == entry.size) {	} else if (size != entry.size) {	windows64	EmbeddedJar|Jar
 LIST
 )
