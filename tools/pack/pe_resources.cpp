@@ -214,6 +214,17 @@ bool read_pe_image(const Bytes& file, PeImage* image, std::string* error, bool f
         *error = "truncated headers";
         return false;
     }
+    // The rewrite places sections by these two: a value no loader accepts (not
+    // a power of two, a file alignment outside 512 to 64 KiB, or a section
+    // alignment below it) would lay them out of order or wrap around.
+    uint32_t file_alignment = get32(file, image->optional_header + opt_file_alignment);
+    uint32_t section_alignment = get32(file, image->optional_header + opt_section_alignment);
+    auto power_of_two = [](uint32_t value) { return value != 0 && (value & (value - 1)) == 0; };
+    if (for_rewrite && (!power_of_two(file_alignment) || file_alignment < 512 || file_alignment > 65536 ||
+                        !power_of_two(section_alignment) || section_alignment < file_alignment)) {
+        *error = "its section or file alignment is invalid";
+        return false;
+    }
     if (for_rewrite && get32(file, directory_offset(*image, dir_security) + 4) != 0) {
         *error = "it carries a signature; pack the unsigned launcher and sign the result";
         return false;
