@@ -270,6 +270,7 @@ TEST(Pack, MistakesAreNamedWithTheirPlaceAndNothingIsWritten)
         {head + "[instance]\nallow_multiple_instances = \"yes\"\n", "app.toml:4:28: allow_multiple_instances must be true or false"},
         {head + "[runtime]\njvm_options = [\"-Xmx1g\", 5]\n", "app.toml:4:26: jvm_options must be an array of strings"},
         {head + "[runtime]\njvm_options = [\"-Dx=C:\\\\dir\\\\\"]\n", "app.toml:4:16: jvm_options element \"-Dx=C:\\dir\\\" cannot stay one option"},
+        {head + "[runtime]\njvm_options = [\"-Dx=C:\\\\dir\\\\ sub\"]\n", "app.toml:4:16: jvm_options element \"-Dx=C:\\dir\\ sub\" cannot stay one option"},
         {head + "[application]\nclass_path = [\"a;b\"]\n", "class_path element \"a;b\" must be non-empty and hold no \";\""},
         {head + "[application]\nmain_class = \"Qw7\"\n", "app.toml:4:14: main class \"Qw7\" cannot be stored"},
         {head + "[embed]\njars = [\"missing.jar\"]\n", "app.toml:4:9: jar missing.jar does not exist"},

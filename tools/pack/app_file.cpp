@@ -576,7 +576,7 @@ bool value_text(const ConfigKey& key, const toml::node& node, std::string* text,
             if (!join_options(items, text, &bad)) {
                 problems->add((*node.as_array())[bad].source(),
                               name + " element \"" + items[bad] +
-                                  "\" cannot stay one option: a backslash at its end or before a double quote is "
+                                  "\" cannot stay one option: a backslash at its end or before a double quote or a blank is "
                                   "lost when the launcher splits the options");
                 return false;
             }
@@ -742,7 +742,10 @@ bool join_options(const std::vector<std::string>& options, std::string* text, si
     text->clear();
     for (size_t i = 0; i < options.size(); ++i) {
         const std::string& option = options[i];
-        if ((!option.empty() && option.back() == '\\') || option.find("\\\"") != std::string::npos) {
+        // The launcher's escape survives a blank, so a backslash before a
+        // blank would escape the quote that closes the option.
+        if ((!option.empty() && option.back() == '\\') || option.find("\\\"") != std::string::npos ||
+            option.find("\\ ") != std::string::npos) {
             *bad = i;
             return false;
         }

@@ -29,7 +29,7 @@ extern const std::vector<ConfigKey> config_keys;
 // Joins options so that the launcher's tokenizer gives each back as one
 // option, even after a %NAME% inside it expands to text with blanks. Returns
 // false with the index of an option that cannot survive the tokenizer (a
-// backslash at its end or before a double quote).
+// backslash at its end or before a double quote or a blank).
 bool join_options(const std::vector<std::string>& options, std::string* text, size_t* bad);
 // The launcher's own split of an option text.
 std::vector<std::string> split_options(const std::string& text);
