@@ -140,6 +140,19 @@ static bool take_existing_below(const char* home, const char* name, char* result
     return join_path(result, result_size, home, name) && library_is_usable(result);
 }
 
+// Appends "\" and name to key_path (registry_text_size bytes); false when it
+// would not fit, leaving key_path as it was.
+static bool extend_key_path(char* key_path, const char* name)
+{
+    size_t length = strlen(key_path);
+    size_t name_length = strlen(name);
+    if (length + 1 + name_length + 1 > registry_text_size)
+        return false;
+    key_path[length] = '\\';
+    memcpy(key_path + length + 1, name, name_length + 1);
+    return true;
+}
+
 bool check_runtime_candidate(char* key_path, const char* version_name, char* result,
                              size_t result_size)
 {
@@ -147,12 +160,8 @@ bool check_runtime_candidate(char* key_path, const char* version_name, char* res
         trace_line("candidate version %s: rejected by the version constraints", version_name);
         return false;
     }
-    size_t key_length = strlen(key_path);
-    size_t name_length = strlen(version_name);
-    if (key_length + 1 + name_length + 1 > registry_text_size)
+    if (!extend_key_path(key_path, version_name))
         return false;
-    key_path[key_length] = '\\';
-    memcpy(key_path + key_length + 1, version_name, name_length + 1);
 
     found_java_home[0] = '\0';
     read_registry_string(HKEY_LOCAL_MACHINE, key_path, "JavaHome", found_java_home,
@@ -321,18 +330,6 @@ static void trim_trailing_separator(char* path)
         path[--length] = '\0';
 }
 
-// Appends "\" and name to key_path (registry_text_size bytes); false when it
-// would not fit, leaving key_path as it was.
-static bool extend_key_path(char* key_path, const char* name)
-{
-    size_t length = strlen(key_path);
-    size_t name_length = strlen(name);
-    if (length + 1 + name_length + 1 > registry_text_size)
-        return false;
-    key_path[length] = '\\';
-    memcpy(key_path + length + 1, name, name_length + 1);
-    return true;
-}
 
 // Finds value_name in the key or up to depth levels below it; home gets its
 // text and library the RuntimeLib beside it, if any.

@@ -23,20 +23,6 @@ std::string class_path_of(const Scenario& scenario)
     return "(no class path option)";
 }
 
-std::string file_content(const std::string& path)
-{
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return "(missing)";
-    char buffer[256];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    fclose(file);
-    return text;
-}
-
 // The last-write time, or 0 when the file cannot be read.
 uint64_t write_time(const std::string& path)
 {
@@ -92,21 +78,21 @@ TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
     EXPECT_EQ(class_path_of(scenario), expected_path);
-    EXPECT_EQ(file_content(a), "0123456789");
+    EXPECT_EQ(read_file(a), "0123456789");
     EXPECT_EQ(write_time(a), t1);
-    EXPECT_EQ(file_content(dir + "\\b.jar"), "");
+    EXPECT_EQ(read_file(dir + "\\b.jar"), "");
     EXPECT_EQ(write_time(dir + "\\b.jar"), t2);
 
     // Same size and time: the file is current and not written again.
     ASSERT_TRUE(write_file(a, "ABCDEFGHIJ"));
     set_write_time(a, t1);
     EXPECT_EQ(scenario.run().exit_code, 0u);
-    EXPECT_EQ(file_content(a), "ABCDEFGHIJ") << "a current file was rewritten";
+    EXPECT_EQ(read_file(a), "ABCDEFGHIJ") << "a current file was rewritten";
 
     // Another time stamp: rewritten.
     set_write_time(a, t1 + 1);
     EXPECT_EQ(scenario.run().exit_code, 0u);
-    EXPECT_EQ(file_content(a), "0123456789");
+    EXPECT_EQ(read_file(a), "0123456789");
     EXPECT_EQ(write_time(a), t1);
 
     // A file another program holds is skipped silently and stays listed.
