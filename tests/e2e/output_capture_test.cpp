@@ -2,8 +2,6 @@
 // as the details of the error dialog.
 #include "scenario.h"
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -12,14 +10,6 @@ constexpr DWORD exit_failure = 0xFFFFFFFF; // -1
 constexpr DWORD exit_abort = 3;
 const char aborted[] = "JVM has aborted due to an internal error.";
 const char main_failed[] = "Error invoking method: main(java/lang/String[])";
-
-std::string file_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 LaunchOptions with_arguments(const std::string& arguments)
 {
@@ -70,7 +60,7 @@ TEST(LogFiles, StreamsGoToTheirFilesTruncatedAppendedSharedAndInNewDirectories)
         EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
         EXPECT_EQ(outcome.exit_code, row.exit_code);
         for (const auto& file : row.after)
-            EXPECT_EQ(file_bytes(scenario.directory() + "\\" + file.first), file.second) << file.first;
+            EXPECT_EQ(read_file(scenario.directory() + "\\" + file.first), file.second) << file.first;
         DeleteFileA((scenario.directory() + "\\new\\deeper\\err.log").c_str());
         RemoveDirectoryA((scenario.directory() + "\\new\\deeper").c_str());
         RemoveDirectoryA((scenario.directory() + "\\new").c_str());
@@ -134,7 +124,9 @@ TEST(PipeCapture, SecondFatalReportFindsTheCaptureEmpty)
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, event_name.c_str());
     ASSERT_NE(event, nullptr);
     script(scenario).set(1025, "2").set(1026, "2");
-    LaunchOptions options = with_arguments("out=first abort-on=" + event_name + " throw");
+    // The pipe's reader and the JVM's own diagnostics reach the capture on
+    // different threads: the pause lets the line reach it before the trace.
+    LaunchOptions options = with_arguments("out=first sleep=300 abort-on=" + event_name + " throw");
     // While the first dialog is open, the JVM aborts on another thread.
     SeenWindow second;
     options.on_window = [&](const SeenWindow& first, HANDLE process) {

@@ -249,7 +249,8 @@ static DWORD WINAPI abort_on_event(void* parameter)
 // out=TEXT and err=TEXT print a line on System.out or System.err,
 // blank=N prints N empty lines and lines=N prints N numbered lines of 100
 // bytes (line ends included) on System.out, console=COLSxROWS resizes the
-// console's screen buffer, and throw, exit=N and abort end main.
+// console's screen buffer, sleep=MS waits, and throw, exit=N and abort end
+// main.
 void script_main(JavaThread* thread, const jvalue* args, jvalue*)
 {
     for (const std::wstring& argument : main_arguments(args)) {
@@ -273,6 +274,8 @@ void script_main(JavaThread* thread, const jvalue* args, jvalue*)
             HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, narrow(value).c_str());
             if (event == nullptr || CreateThread(nullptr, 0, abort_on_event, event, 0, nullptr) == nullptr)
                 fail_loudly("stand-in JVM: cannot wait for the event " + narrow(value));
+        } else if (command == L"sleep") {
+            Sleep(static_cast<DWORD>(count));
         } else if (command == L"throw") {
             throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
             return;
