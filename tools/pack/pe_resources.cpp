@@ -260,6 +260,18 @@ bool read_pe_image(const Bytes& file, PeImage* image, std::string* error, bool f
             return false;
         }
     }
+    // The rewrite keeps the file up to the resources and lays out anew what
+    // follows them, so no earlier section may hold data past their start.
+    if (for_rewrite) {
+        Section resources = section_at(*image, image->resource_section);
+        for (unsigned i = 0; i < image->resource_section; ++i) {
+            Section s = section_at(*image, i);
+            if (s.raw_size != 0 && static_cast<uint64_t>(s.raw_pointer) + s.raw_size > resources.raw_pointer) {
+                *error = "section " + s.name + " overlaps the resources";
+                return false;
+            }
+        }
+    }
     if (for_rewrite && file_end != file.size()) {
         *error = "data follows the last section";
         return false;
