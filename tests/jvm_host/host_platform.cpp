@@ -4,6 +4,9 @@
 #include "message_templates.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -17,7 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <atomic>
 #include <mutex>
+#include <thread>
 #include <sstream>
 
 #include "app/capture_pipe.h"
@@ -69,10 +74,16 @@ static std::string compose(const char* format, va_list args)
 
 static int record_report(ReportKind kind, const std::string& text)
 {
-    std::lock_guard<std::mutex> hold(record_lock);
     Report report{kind, text, {}};
-    if (kind == ReportKind::fatal_with_output)
+    if (kind == ReportKind::fatal_with_output) {
+        // As the launcher's report, the reader is stopped first; the
+        // capture stays for the tests to read.
+        stop_capture_pipe();
+        lock_capture();
         report.details.assign(captured_output, static_cast<size_t>(captured_length));
+        unlock_capture();
+    }
+    std::lock_guard<std::mutex> hold(record_lock);
     reports.push_back(report);
     static const char* const names[] = {"notice", "error", "error_with_reason", "system_error",
                                         "error_with_details", "fatal_with_output"};
@@ -234,18 +245,78 @@ void end_process_abnormally()
     _exit(abort_exit_code);
 }
 
-// The host has no capture pipe: a capture is switched off, as when the pipe
-// cannot be created.
+// The capture pipe of the host is a FIFO, made only when host_capture_pipe
+// is set; otherwise a capture is switched off, as when the pipe cannot be
+// created. The reader end is opened first, so that the Java side's open
+// does not wait for a reader.
+bool host_capture_pipe = false;
 char output_pipe_name[256];
+static int pipe_fd = -1;
+static std::thread pipe_reader;
+static std::atomic<bool> pipe_stopping{false};
+
 bool create_capture_pipe()
 {
     record_event("create_capture_pipe");
-    return false;
+    if (!host_capture_pipe)
+        return false;
+    snprintf(output_pipe_name, sizeof output_pipe_name, "/tmp/orvane-capture-%ld", static_cast<long>(getpid()));
+    unlink(output_pipe_name);
+    if (mkfifo(output_pipe_name, 0600) != 0)
+        return false;
+    pipe_fd = open(output_pipe_name, O_RDONLY | O_NONBLOCK);
+    return pipe_fd >= 0;
 }
-bool capture_pipe_client_is_this_process() { return false; }
-void close_capture_pipe() {}
-bool start_pipe_reader() { return false; }
-void stop_capture_pipe() {}
+
+bool capture_pipe_client_is_this_process() { return true; }
+
+void close_capture_pipe()
+{
+    if (pipe_fd >= 0)
+        close(pipe_fd);
+    pipe_fd = -1;
+    unlink(output_pipe_name);
+}
+
+// Waits for bytes; once the pipe is stopping, passes on what is queued and
+// then ends.
+static long read_fifo(void*, char* into, size_t room)
+{
+    for (;;) {
+        bool stopping = pipe_stopping.load();
+        pollfd ready{pipe_fd, POLLIN, 0};
+        poll(&ready, 1, stopping ? 0 : 50);
+        ssize_t count = read(pipe_fd, into, room);
+        if (count > 0)
+            return static_cast<long>(count);
+        if (count < 0 && errno != EAGAIN && errno != EINTR)
+            return -1;
+        if (stopping)
+            return 0;
+        if (count == 0)
+            usleep(10000);  // no writer at the moment: poll does not wait then
+    }
+}
+
+static void append_to_capture(const char* bytes, size_t length, void*)
+{
+    capture_append(bytes, length);
+}
+
+bool start_pipe_reader()
+{
+    pipe_reader = std::thread([] { read_lines_until_end(read_fifo, nullptr, append_to_capture, nullptr); });
+    return true;
+}
+
+void stop_capture_pipe()
+{
+    if (!pipe_reader.joinable())
+        return;
+    pipe_stopping = true;
+    pipe_reader.join();
+    close_capture_pipe();
+}
 
 static std::mutex capture_mutex;
 void initialize_capture_lock() {}

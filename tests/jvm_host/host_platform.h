@@ -27,6 +27,10 @@ void echo_layer_records(bool on);
 // line that begins with marker (line breaks become blanks).
 void mark_reports_on_stderr(const char* marker);
 
+// When set, a capture of the standard streams goes through a FIFO and its
+// reader thread, as through the launcher's pipe; otherwise it is switched off.
+extern bool host_capture_pipe;
+
 // When set, the JVM's exit hook ends the process with status 97 instead,
 // so that an unexpected System.exit cannot pass for a clean end.
 extern bool exit_hook_is_unexpected;

@@ -118,6 +118,43 @@ compare_logs() {
     echo "$name: $verdict ($(wc -c <"$work/java.out") bytes out, $(wc -c <"$work/java.err") bytes err, in log files)"
 }
 
+# compare_capture NAME APP_FILE PROGRAM_ARGUMENTS...: with stream mode 2 the
+# capture at the end holds the tail of what java printed (both streams in
+# one), in whole lines: the newest lines that fit in 8191 bytes, short of a
+# full buffer by less than one line. The launcher prints nothing of it.
+compare_capture() {
+    local name=$1 app=$2 verdict=same
+    shift 2
+    (cd "$work" && "$java" -cp "$classes" orvane.diff.Program "$@" >"$work/java.all" 2>&1)
+    echo $? >"$work/java.status"
+    (cd "$work" && ORVANE_HOST_RUN_CAPTURE=$work/capture "$host_run" "$work/apps/$app" "$@" \
+        >"$work/orvane.own" 2>"$work/orvane.err.all")
+    echo $? >"$work/orvane.status"
+    sed '/^orvane-report: /d' "$work/orvane.err.all" >>"$work/orvane.own"
+    if ! cmp -s "$work/java.status" "$work/orvane.status"; then
+        verdict=different
+        echo "--- $name: status $(cat "$work/java.status") by java, $(cat "$work/orvane.status") by the launcher"
+    fi
+    if [ -s "$work/orvane.own" ]; then
+        verdict=different
+        echo "--- $name: the launcher printed beside its capture:"; head -n 10 "$work/orvane.own"
+    fi
+    python3 - "$work/java.all" "$work/capture" <<'PY' || verdict=different
+import sys
+java, capture = (open(path, "rb").read() for path in sys.argv[1:3])
+limit = 8191
+longest = max(len(line) + 1 for line in java.split(b"\n"))
+at_line_start = len(capture) == len(java) or java[-len(capture) - 1:-len(capture)] == b"\n"
+full = len(capture) > limit - longest if len(java) > limit else len(capture) == len(java)
+if not (capture and java.endswith(capture) and at_line_start and len(capture) <= limit and full):
+    print("--- the capture (%d bytes, from %r) is not the tail of java's %d bytes in whole lines"
+          % (len(capture), capture[:40], len(java)))
+    sys.exit(1)
+PY
+    [ $verdict = same ] || failed=$((failed + 1))
+    echo "$name: $verdict ($(wc -c <"$work/java.all") bytes printed, $(wc -c <"$work/capture") captured)"
+}
+
 # The application files, beside the directory tree the scanned case reads.
 mkdir -p "$work/apps/scan/lib" "$work/apps/scan/Upper"
 cp "$here"/apps/*.toml "$work/apps/"
@@ -138,6 +175,9 @@ compare linger-throw program.toml "${program[@]}" -- linger-throw
 compare print program.toml "${program[@]}" -- print
 compare_logs logs-hello logs.toml hello
 compare_logs logs-throw logs.toml throw
+compare_capture capture-hello capture.toml hello
+compare_capture capture-exit capture.toml exit 7
+compare_capture capture-print capture.toml print
 compare properties program.toml "${program[@]}" -- properties "two words" 'quote"inside' '' 'grüße, ĳ ☃'
 compare properties-scanned scanned.toml -Xmx64m "-Dorvane.diff.note=two words" \
     -cp "$s:$s/b.jar:$s/lib/program.jar:$s/Upper/c.JAR:$s/z.zip:$work/apps/extra.jar" \

@@ -15,7 +15,9 @@
 #include <regex>
 #include <string>
 
+#include "app/capture_pipe.h"
 #include "app/main_invocation.h"
+#include "app/output_capture.h"
 #include "app/shutdown.h"
 #include "app/system_services.h"
 #include "app_file.h"
@@ -155,6 +157,22 @@ bool create_host_run_jvm()
     return create_java_vm(true);
 }
 
+// ORVANE_HOST_RUN_CAPTURE=FILE: the capture's text at the end of the process
+// goes to FILE, for the comparison with what java printed.
+const char* capture_file = nullptr;
+
+void write_capture()
+{
+    stop_capture_pipe();
+    static char text[captured_output_size];
+    size_t length = take_captured_output(text);
+    FILE* file = fopen(capture_file, "wb");
+    if (file == nullptr || fwrite(text, 1, length, file) != length)
+        perror(capture_file);
+    if (file != nullptr)
+        fclose(file);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -173,6 +191,11 @@ int main(int argc, char** argv)
     for (const auto& [id, text] : file_values)
         values[id] = text;
     mark_reports_on_stderr("orvane-report: ");
+    capture_file = getenv("ORVANE_HOST_RUN_CAPTURE");
+    if (capture_file != nullptr) {
+        host_capture_pipe = true;
+        atexit(write_capture);
+    }
 
     // The application file's directory is the executable's.
     if (!current_directory(launch_directory, sizeof launch_directory))

@@ -35,11 +35,12 @@ public class Program {
             linger();
             throw new IllegalStateException("thrown while a worker runs");
         case "print": {
-            // 10 MB in lines of 100 bytes, on standard output and a line on error.
+            // 10 MB in numbered lines of 100 bytes, on standard output and a
+            // line on error.
             PrintStream out = System.out;
-            String line = "0123456789".repeat(9) + "abcdefghi";
+            String line = "0123456789".repeat(9);
             for (int i = 0; i < 10 * 1024 * 1024 / 100; ++i)
-                out.println(line);
+                out.println(String.format("%08d ", i) + line);
             System.err.println("printed");
             return;
         }
