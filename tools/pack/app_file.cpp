@@ -175,8 +175,15 @@ std::string closest_key(const std::string& table, const std::string& key)
         size_t dot = path.find('.');
         std::string name = dot == std::string::npos ? path : path.substr(dot + 1);
         std::string path_table = dot == std::string::npos ? "" : path.substr(0, dot);
-        size_t d = std::min(edit_distance(key, name) + (path_table == table ? 0 : 1),
-                            edit_distance(table.empty() ? key : table + "." + key, path));
+        std::string dotted = table.empty() ? key : table + "." + key;
+        size_t other_table = path_table == table ? 0 : 1;
+        // The length difference is a lower bound of the distance: a path that
+        // cannot come closer is not measured, so that long unknown keys stay
+        // cheap.
+        auto gap = [](size_t x, size_t y) { return x > y ? x - y : y - x; };
+        if (std::min(gap(key.size(), name.size()) + other_table, gap(dotted.size(), path.size())) >= best_distance)
+            continue;
+        size_t d = std::min(edit_distance(key, name) + other_table, edit_distance(dotted, path));
         if (d < best_distance) {
             best_distance = d;
             best = dot == std::string::npos ? path : "[" + path_table + "] " + name;
