@@ -28,22 +28,19 @@ static int number_argument(const std::vector<std::wstring>& arguments, int fallb
     return arguments.empty() ? fallback : atoi(narrow(arguments[0]).c_str());
 }
 
-// orvane.demo.Hello, the demo the launcher ships with.
-void hello_main(JavaThread*, const jvalue* args, jvalue*)
-{
-    std::vector<std::wstring> arguments = main_arguments(args);
-    Object* out = system_stream(false);
-    print_line(out, L"Hello from orvane.demo.Hello");
-    for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(out, L"argument " + std::to_wstring(i) + L": " + arguments[i]);
-}
-
 // orvane.standin.Print: the arguments, one a line.
 void print_main(JavaThread*, const jvalue* args, jvalue*)
 {
     std::vector<std::wstring> arguments = main_arguments(args);
     for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(system_stream(false), L"arg[" + std::to_wstring(i) + L"]=" + arguments[i]);
+        print_line(system_stream(false), L"argument " + std::to_wstring(i) + L": " + arguments[i]);
+}
+
+// orvane.demo.Hello, the demo the launcher ships with: a greeting, then as Print.
+void hello_main(JavaThread* thread, const jvalue* args, jvalue* result)
+{
+    print_line(system_stream(false), L"Hello from orvane.demo.Hello");
+    print_main(thread, args, result);
 }
 
 // orvane.standin.Throw: an exception out of main.
