@@ -1,6 +1,6 @@
 // The JNI invocation interface of the stand-in: the exported entry points
-// JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs and JNI_GetCreatedJavaVMs,
-// and the JavaVM function table.
+// JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs, and the JavaVM
+// function table.
 #define _JNI_IMPLEMENTATION_   // jni.h then declares the entry points as exported
 #include <jni.h>
 #include <windows.h>
@@ -12,14 +12,12 @@
 
 #include "invocation.h"
 #include "java_methods.h"
-#include "jni_tables.h"
 #include "record.h"
 #include "threads.h"
 
 // The life of the one JVM a process can have: a failed creation leaves
-// none, so creation may be tried again; a created or destroyed JVM stays.
-// Guarded by vm_lock.
-enum VmState { vm_none, vm_creating, vm_created, vm_destroyed };
+// none; a created or destroyed JVM stays. Guarded by vm_lock.
+enum VmState { vm_none, vm_created, vm_destroyed };
 static SRWLOCK vm_lock = SRWLOCK_INIT;
 static VmState vm_state = vm_none;
 
@@ -40,19 +38,11 @@ static void set_vm_state(VmState state)
     ReleaseSRWLockExclusive(&vm_lock);
 }
 
-// The JNI versions of JDK 17; version 1.1 only where old_one_too is true.
-static bool is_supported_version(jint version, bool old_one_too)
+// The JNI versions of JDK 17 but 1.1.
+static bool is_supported_version(jint version)
 {
-    switch (version) {
-    case JNI_VERSION_1_1: return old_one_too;
-    case JNI_VERSION_1_2:
-    case JNI_VERSION_1_4:
-    case JNI_VERSION_1_6:
-    case JNI_VERSION_1_8:
-    case JNI_VERSION_9:
-    case JNI_VERSION_10: return true;
-    default: return false;
-    }
+    return version == JNI_VERSION_1_2 || version == JNI_VERSION_1_4 || version == JNI_VERSION_1_6 ||
+           version == JNI_VERSION_1_8 || version == JNI_VERSION_9 || version == JNI_VERSION_10;
 }
 
 // Prints a diagnostic of the JVM through the "vfprintf" hook when one is
@@ -80,6 +70,14 @@ void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char*
     va_end(arguments);
 }
 
+void abort_vm(void(JNICALL* hook)(void))
+{
+    record_event("abort");
+    if (hook != nullptr)
+        hook();
+    abort();
+}
+
 static bool starts_with(const char* text, const char* prefix)
 {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -103,69 +101,20 @@ static void make_console(const char* size)
     CloseHandle(console);
 }
 
-// An option the stand-in takes and does nothing with: every -X option, the
-// -verbose options, and the assertion switches with or without ":<scope>".
-static bool is_accepted_option(const char* text)
-{
-    static const char* const switches[] = {"-ea", "-da", "-esa", "-dsa", "-enableassertions",
-                                           "-disableassertions", "-enablesystemassertions",
-                                           "-disablesystemassertions"};
-    if (starts_with(text, "-X") || starts_with(text, "-verbose"))
-        return true;
-    for (const char* name : switches) {
-        size_t length = strlen(name);
-        if (strncmp(text, name, length) == 0 && (text[length] == '\0' || text[length] == ':'))
-            return true;
-    }
-    return false;
-}
-
-// Sets a property: a new value replaces the one the key had.
-static void put_property(PropertyList* properties, const std::wstring& key, const std::wstring& value)
-{
-    for (auto& property : *properties) {
-        if (property.first == key) {
-            property.second = value;
-            return;
-        }
-    }
-    properties->emplace_back(key, value);
-}
-
-static PropertyList default_properties()
-{
-    char directory[MAX_PATH + 1] = "";
-    GetCurrentDirectoryA(sizeof directory, directory);
-    PropertyList properties;
-    properties.emplace_back(L"java.version", L"17-standin");
-    properties.emplace_back(L"java.vendor", L"Orvane stand-in");
-    properties.emplace_back(L"java.class.path", L"");
-    properties.emplace_back(L"user.dir", widen(directory));
-    properties.emplace_back(L"line.separator", L"\r\n");
-    properties.emplace_back(L"file.separator", L"\\");
-    properties.emplace_back(L"path.separator", L";");
-    return properties;
-}
-
-// Takes the options in array order into hooks and properties. The option
+// Takes the options in array order into hooks; every -D and -X option is
+// accepted and has no effect. The option
 // "-XX:StandinAbortAtCreation=<reason>" aborts the creation with that reason;
 // "-XX:StandinConsole=COLSxROWS" gives the process a console;
 // "-XX:StandinDiagnostics=N" prints N lines of diagnostics. The first
 // unknown option is reported through the "vfprintf" hook only when that hook
 // came earlier in the array, and ends the creation with JNI_EINVAL, as
-// HotSpot does; with
-// ignoreUnrecognized, options beginning with "_" are skipped instead (every
-// "-X" option is known already).
-static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyList* properties)
+// HotSpot does.
+static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks)
 {
     for (jint i = 0; i < init->nOptions; ++i) {
         const JavaVMOption& option = init->options[i];
         const char* text = option.optionString != nullptr ? option.optionString : "";
-        if (starts_with(text, "-D")) {
-            const char* equals = strchr(text + 2, '=');
-            std::string name = equals != nullptr ? std::string(text + 2, equals) : std::string(text + 2);
-            put_property(properties, widen(name), widen(equals != nullptr ? equals + 1 : ""));
-        } else if (strcmp(text, "vfprintf") == 0) {
+        if (strcmp(text, "vfprintf") == 0) {
             hooks->vfprintf_hook = reinterpret_cast<jint(JNICALL*)(FILE*, const char*, va_list)>(option.extraInfo);
         } else if (strcmp(text, "abort") == 0) {
             hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
@@ -182,13 +131,8 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
             // A JVM that fails fatally while it starts: its reason, then the abort hook.
             vm_diagnostic(hooks->vfprintf_hook, "Error occurred during initialization of VM\n%s\n",
                           strchr(text, '=') + 1);
-            record_event("abort");
-            if (hooks->abort_hook != nullptr)
-                hooks->abort_hook();
-            abort();
-        } else if (is_accepted_option(text)) {
-        } else if (init->ignoreUnrecognized && starts_with(text, "_")) {
-        } else {
+            abort_vm(hooks->abort_hook);
+        } else if (!starts_with(text, "-D") && !starts_with(text, "-X")) {
             vm_diagnostic(hooks->vfprintf_hook, "Unrecognized option: %s\n", text);
             return JNI_EINVAL;
         }
@@ -198,35 +142,24 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks, PropertyLi
 
 // Attaches the calling native thread, or finds it attached already: then
 // it keeps its env and its Java name. Records "attach <name>" with the name
-// the caller asked for (the thread's own name when it asked for none), so
-// the record shows what a launcher passed even for an attached thread.
-static jint attach_thread(void** penv, void* args, bool daemon)
+// the caller asked for, so the record shows what a launcher passed even for
+// an attached thread.
+static jint JNICALL attach_current_thread(JavaVM*, void** penv, void* args)
 {
-    if (penv == nullptr)
-        return JNI_ERR;
+    const JavaVMAttachArgs* attach = static_cast<const JavaVMAttachArgs*>(args);
+    if (penv == nullptr || attach == nullptr || attach->name == nullptr)
+        fail_loudly("stand-in JVM: AttachCurrentThread needs an env pointer and a thread name");
     *penv = nullptr;
     if (vm_state_now() != vm_created)
         return JNI_ERR;
-    const JavaVMAttachArgs* attach = static_cast<const JavaVMAttachArgs*>(args);
-    if (attach != nullptr && !is_supported_version(attach->version, false))
+    if (!is_supported_version(attach->version))
         return JNI_EVERSION;
-    std::string name = attach != nullptr && attach->name != nullptr ? attach->name : "";
     JavaThread* thread = current_thread();
     if (thread == nullptr)
-        thread = register_java_thread(name, daemon, true);
-    record_event("attach " + (name.empty() ? thread->name : name));
+        thread = register_java_thread(attach->name, true);
+    record_event(std::string("attach ") + attach->name);
     *penv = &thread->env;
     return JNI_OK;
-}
-
-static jint JNICALL attach_current_thread(JavaVM*, void** penv, void* args)
-{
-    return attach_thread(penv, args, false);
-}
-
-static jint JNICALL attach_current_thread_as_daemon(JavaVM*, void** penv, void* args)
-{
-    return attach_thread(penv, args, true);
 }
 
 // Detaching a thread that is not attached does nothing and succeeds.
@@ -242,27 +175,13 @@ static jint JNICALL detach_current_thread(JavaVM*)
     return JNI_OK;
 }
 
-static jint JNICALL get_env(JavaVM*, void** penv, jint version)
-{
-    if (penv == nullptr)
-        return JNI_ERR;
-    *penv = nullptr;
-    JavaThread* thread = vm_state_now() == vm_created ? current_thread() : nullptr;
-    if (thread == nullptr)
-        return JNI_EDETACHED;
-    if (!is_supported_version(version, true))
-        return JNI_EVERSION;
-    *penv = &thread->env;
-    return JNI_OK;
-}
-
-// Waits until every non-daemon Java thread but the caller has ended, as
-// Java waits for them at the end of a program. Records "destroy" then.
+// Waits until every Java thread but the caller has ended, as Java waits for
+// its non-daemon threads at the end of a program. Records "destroy" then.
 static jint JNICALL destroy_java_vm(JavaVM*)
 {
     if (vm_state_now() != vm_created)
         return JNI_ERR;
-    wait_for_non_daemon_threads(current_thread());
+    wait_for_other_threads(current_thread());
     set_vm_state(vm_destroyed);
     record_event("destroy");
     return JNI_OK;
@@ -275,8 +194,6 @@ static JNIInvokeInterface_ make_vm_table()
     table.DestroyJavaVM = destroy_java_vm;
     table.AttachCurrentThread = attach_current_thread;
     table.DetachCurrentThread = detach_current_thread;
-    table.GetEnv = get_env;
-    table.AttachCurrentThreadAsDaemon = attach_current_thread_as_daemon;
     return table;
 }
 
@@ -287,34 +204,22 @@ static JavaVM java_vm = {&vm_table};
 // Everything of JNI_CreateJavaVM but its record.
 static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init)
 {
-    int empty_slot = first_empty_env_slot();
-    if (empty_slot >= 0)
-        fail_loudly("stand-in JVM: slot " + std::to_string(empty_slot) + " of the JNIEnv table has no function");
     if (pvm == nullptr || penv == nullptr || init == nullptr || init->nOptions < 0 ||
         (init->nOptions > 0 && init->options == nullptr))
-        return JNI_ERR;
+        fail_loudly("stand-in JVM: JNI_CreateJavaVM got no JVM or env pointer or no option array");
+    if (vm_state_now() != vm_none)
+        fail_loudly("stand-in JVM: JNI_CreateJavaVM was called again after a JVM was created");
     *pvm = nullptr;
     *penv = nullptr;
-    if (!is_supported_version(init->version, false))
+    if (!is_supported_version(init->version))
         return JNI_EVERSION;
-    AcquireSRWLockExclusive(&vm_lock);
-    bool first = vm_state == vm_none;
-    if (first)
-        vm_state = vm_creating;
-    ReleaseSRWLockExclusive(&vm_lock);
-    if (!first)
-        return JNI_EEXIST; // as HotSpot refuses a second JVM
-
     VmHooks hooks = {nullptr, nullptr, nullptr};
-    PropertyList properties = default_properties();
-    jint result = apply_options(init, &hooks, &properties);
-    if (result != JNI_OK) {
-        set_vm_state(vm_none);
+    jint result = apply_options(init, &hooks);
+    if (result != JNI_OK)
         return result;
-    }
     vm_hooks = hooks;
-    start_system(properties);
-    JavaThread* main_thread = register_java_thread("main", false, true);
+    start_system();
+    JavaThread* main_thread = register_java_thread("main", true);
     set_vm_state(vm_created);
     *pvm = &java_vm;
     *penv = &main_thread->env;
@@ -350,21 +255,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args)
     return result;
 }
 
-JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* args)
+// A launcher needs this entry point but never calls it.
+JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*)
 {
-    if (args == nullptr)
-        return JNI_ERR;
-    return is_supported_version(static_cast<JavaVMInitArgs*>(args)->version, false) ? JNI_OK : JNI_EVERSION;
-}
-
-JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize length, jsize* count)
-{
-    bool exists = vm_state_now() == vm_created;
-    if (exists && vms != nullptr && length > 0)
-        vms[0] = &java_vm;
-    if (count != nullptr)
-        *count = exists ? 1 : 0;
-    return JNI_OK;
+    fail_loudly("stand-in JVM: JNI_GetDefaultJavaVMInitArgs was called");
 }
 
 // Records "load <current directory>" when the library is loaded: a

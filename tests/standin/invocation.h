@@ -18,3 +18,7 @@ extern VmHooks vm_hooks;
 // A diagnostic of the JVM itself: through the "vfprintf" hook when one is in
 // effect, else on the process's standard error.
 void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char* format, ...);
+
+// What a fatal error inside the JVM does: records "abort", calls the hook
+// (null: none), then aborts the process.
+[[noreturn]] void abort_vm(void(JNICALL* hook)(void));

@@ -4,7 +4,6 @@
 
 #include "java_methods.h"
 #include "record.h"
-#include "threads.h"
 
 // Keeps the lines that different threads print whole; held while a line is written.
 static SRWLOCK output_lock = SRWLOCK_INIT;
@@ -51,21 +50,6 @@ void print_line(Object* print_stream, const std::wstring& text)
     ReleaseSRWLockExclusive(&output_lock);
 }
 
-// The system's text for an error code, without the final period and line
-// end, as Java puts it into the message of a FileNotFoundException.
-static std::wstring error_reason(DWORD error)
-{
-    char text[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.' ||
-                          text[length - 1] == ' '))
-        text[--length] = '\0';
-    if (length == 0)
-        return L"error " + std::to_wstring(error);
-    return widen(text);
-}
-
 // Pipes ("\\.\pipe\...") and other devices, and the console, exist already
 // and are opened as they are; only files are created or truncated.
 static bool names_a_device(const std::string& path)
@@ -74,15 +58,13 @@ static bool names_a_device(const std::string& path)
 }
 
 // FileOutputStream(String name, boolean append): truncates the file, or
-// appends to it; FileNotFoundException "<name> (<reason>)" when it cannot
-// be opened.
+// appends to it; FileNotFoundException "<name> (error <code>)" when it
+// cannot be opened.
 void file_output_stream_init(JavaThread* thread, const jvalue* args, jvalue* result)
 {
     Object* name = object_of(args[0].l, kind_string, "FileOutputStream(String, boolean)");
-    if (name == nullptr) {
-        throw_java(thread, "java/lang/NullPointerException", nullptr);
-        return;
-    }
+    if (name == nullptr)
+        fail_loudly("stand-in JVM: FileOutputStream(String, boolean) got a null name");
     std::string path = narrow(name->text);
     DWORD access = GENERIC_WRITE;
     DWORD disposition = CREATE_ALWAYS;
@@ -95,8 +77,8 @@ void file_output_stream_init(JavaThread* thread, const jvalue* args, jvalue* res
     HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        std::wstring message = name->text + L" (" + error_reason(GetLastError()) + L")";
-        throw_java(thread, "java/io/FileNotFoundException", message.c_str());
+        std::wstring message = name->text + L" (error " + std::to_wstring(GetLastError()) + L")";
+        throw_java(thread, "java/io/FileNotFoundException", message);
         return;
     }
     Object* stream = new_object(kind_file_stream, "java/io/FileOutputStream");
@@ -106,14 +88,11 @@ void file_output_stream_init(JavaThread* thread, const jvalue* args, jvalue* res
 
 // PrintStream(OutputStream out), without automatic flushing (the stand-in
 // keeps no buffer, so there is nothing to flush).
-void print_stream_init(JavaThread* thread, const jvalue* args, jvalue* result)
+void print_stream_init(JavaThread*, const jvalue* args, jvalue* result)
 {
     Object* out = reinterpret_cast<Object*>(args[0].l);
-    if (out == nullptr) {
-        throw_java(thread, "java/lang/NullPointerException", L"Null output stream");
-        return;
-    }
-    if (out->kind != kind_file_stream && out->kind != kind_standard_stream && out->kind != kind_print_stream)
+    if (out == nullptr ||
+        (out->kind != kind_file_stream && out->kind != kind_standard_stream && out->kind != kind_print_stream))
         fail_loudly("stand-in JVM: PrintStream(OutputStream) got an object that is not an OutputStream");
     Object* print = new_object(kind_print_stream, "java/io/PrintStream");
     print->out = out;

@@ -1,45 +1,26 @@
-// java.lang.System: the system properties, System.out and System.err, and
-// System.exit.
+// java.lang.System: setProperty, System.out and System.err, and System.exit.
 #include <windows.h>
 
 #include "invocation.h"
 #include "java_methods.h"
 #include "record.h"
-#include "threads.h"
 
-// The system properties and the current System.out and System.err (a null
-// stream prints nothing, as far as the stand-in is concerned). Set by
-// start_system when the JVM is created, changed by setProperty, setOut and
-// setErr from any thread; guarded by system_lock.
+// The current System.out and System.err (a null stream prints nothing, as
+// far as the stand-in is concerned). Set by start_system when the JVM is
+// created, changed by setOut and setErr from any thread; guarded by
+// system_lock.
 static SRWLOCK system_lock = SRWLOCK_INIT;
-static PropertyList properties;
 static Object* system_out = nullptr;
 static Object* system_err = nullptr;
 
-void start_system(const PropertyList& initial)
+void start_system()
 {
     Object* out = new_standard_print_stream(STD_OUTPUT_HANDLE);
     Object* err = new_standard_print_stream(STD_ERROR_HANDLE);
     AcquireSRWLockExclusive(&system_lock);
-    properties = initial;
     system_out = out;
     system_err = err;
     ReleaseSRWLockExclusive(&system_lock);
-}
-
-bool get_system_property(const std::wstring& key, std::wstring* value)
-{
-    bool found = false;
-    AcquireSRWLockExclusive(&system_lock);
-    for (const auto& property : properties) {
-        if (property.first == key) {
-            *value = property.second;
-            found = true;
-            break;
-        }
-    }
-    ReleaseSRWLockExclusive(&system_lock);
-    return found;
 }
 
 Object* system_stream(bool error)
@@ -50,76 +31,36 @@ Object* system_stream(bool error)
     return stream;
 }
 
-// False, with the exception Java's System throws pending, for a key that
-// Java refuses.
-static bool key_is_valid(JavaThread* thread, Object* key)
-{
-    if (key == nullptr) {
-        throw_java(thread, "java/lang/NullPointerException", L"key can't be null");
-        return false;
-    }
-    if (key->text.empty()) {
-        throw_java(thread, "java/lang/IllegalArgumentException", L"key can't be empty");
-        return false;
-    }
-    return true;
-}
-
-// setProperty(String, String) String: the previous value, or null.
-void system_set_property(JavaThread* thread, const jvalue* args, jvalue* result)
+// setProperty(String, String) String: records "property <key>=<value>". No
+// Java code of the stand-in reads a property, so none is kept, and the
+// previous value is always null. A null or empty key or a null value, which
+// Java refuses with an exception, is a launcher fault here.
+void system_set_property(JavaThread*, const jvalue* args, jvalue* result)
 {
     Object* key = object_of(args[0].l, kind_string, "System.setProperty");
     Object* value = object_of(args[1].l, kind_string, "System.setProperty");
-    record_event("property " + (key != nullptr ? narrow(key->text) : std::string("null")) + "=" +
-                 (value != nullptr ? narrow(value->text) : std::string("null")));
-    if (!key_is_valid(thread, key))
-        return;
-    if (value == nullptr) {
-        // Properties is a hash table that takes no null value.
-        throw_java(thread, "java/lang/NullPointerException", nullptr);
-        return;
-    }
-    bool replaced = false;
-    std::wstring previous;
-    AcquireSRWLockExclusive(&system_lock);
-    for (auto& property : properties) {
-        if (property.first == key->text) {
-            previous = property.second;
-            property.second = value->text;
-            replaced = true;
-            break;
-        }
-    }
-    if (!replaced)
-        properties.emplace_back(key->text, value->text);
-    ReleaseSRWLockExclusive(&system_lock);
-    result->l = replaced ? reinterpret_cast<jobject>(new_string(previous)) : nullptr;
+    if (key == nullptr || key->text.empty() || value == nullptr)
+        fail_loudly("stand-in JVM: System.setProperty got a null or empty key or a null value");
+    record_event("property " + narrow(key->text) + "=" + narrow(value->text));
+    result->l = nullptr;
 }
 
-// getProperty(String) String: the value, or null.
-void system_get_property(JavaThread* thread, const jvalue* args, jvalue* result)
+static void set_stream(Object** stream, const jvalue* args, const char* function)
 {
-    Object* key = object_of(args[0].l, kind_string, "System.getProperty");
-    if (!key_is_valid(thread, key))
-        return;
-    std::wstring value;
-    result->l = get_system_property(key->text, &value) ? reinterpret_cast<jobject>(new_string(value)) : nullptr;
+    Object* print = object_of(args[0].l, kind_print_stream, function);
+    AcquireSRWLockExclusive(&system_lock);
+    *stream = print;
+    ReleaseSRWLockExclusive(&system_lock);
 }
 
 void system_set_out(JavaThread*, const jvalue* args, jvalue*)
 {
-    Object* stream = object_of(args[0].l, kind_print_stream, "System.setOut");
-    AcquireSRWLockExclusive(&system_lock);
-    system_out = stream;
-    ReleaseSRWLockExclusive(&system_lock);
+    set_stream(&system_out, args, "System.setOut");
 }
 
 void system_set_err(JavaThread*, const jvalue* args, jvalue*)
 {
-    Object* stream = object_of(args[0].l, kind_print_stream, "System.setErr");
-    AcquireSRWLockExclusive(&system_lock);
-    system_err = stream;
-    ReleaseSRWLockExclusive(&system_lock);
+    set_stream(&system_err, args, "System.setErr");
 }
 
 // The thread that ends the JVM, as HotSpot's VM thread does: it calls the

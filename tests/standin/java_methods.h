@@ -1,26 +1,19 @@
 // The Java methods of the stand-in's class world, written in C++, and what
-// they share: the system properties, System.out and System.err, printing.
+// they share: System.out and System.err, printing.
 #pragma once
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "objects.h"
 
-typedef std::vector<std::pair<std::wstring, std::wstring>> PropertyList;
-
 // java.lang.System (java_lang_system.cpp).
-// Starts the system class of a new JVM: these properties, and System.out and
-// System.err over the process's standard output and standard error handles.
-void start_system(const PropertyList& properties);
-// The value of a property; false when it is not set.
-bool get_system_property(const std::wstring& key, std::wstring* value);
+// Starts the system class of a new JVM: System.out and System.err over the
+// process's standard output and standard error handles.
+void start_system();
 // The current System.out (error false) or System.err (error true); may be null.
 Object* system_stream(bool error);
 // System.exit: records "exit <status>" and ends the process through the exit hook.
 [[noreturn]] void exit_java(jint status);
 void system_set_property(JavaThread* thread, const jvalue* args, jvalue* result);
-void system_get_property(JavaThread* thread, const jvalue* args, jvalue* result);
 void system_set_out(JavaThread* thread, const jvalue* args, jvalue* result);
 void system_set_err(JavaThread* thread, const jvalue* args, jvalue* result);
 void system_exit(JavaThread* thread, const jvalue* args, jvalue* result);
@@ -40,9 +33,8 @@ void print_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void throw_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void exit_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void wait_main(JavaThread* thread, const jvalue* args, jvalue* result);
-void linger_main(JavaThread* thread, const jvalue* args, jvalue* result);
+void tarry_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
-void stderr_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void window_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void console_main(JavaThread* thread, const jvalue* args, jvalue* result);

@@ -25,8 +25,6 @@ struct Object {
     ObjectKind kind;
     const ClassInfo* klass;          // the object's class; for a class object the class it stands for
     std::wstring text;               // string: its characters; throwable: its message
-    bool has_message;                // throwable: false when the message is null
-    std::string frame;               // throwable: "Class.method(File.java)" of the Java method that threw it, or empty
     std::vector<Object*> elements;   // array
     HANDLE file;                     // file stream
     DWORD standard_handle;           // standard stream: STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
@@ -47,7 +45,7 @@ struct Method {
 
 struct ClassInfo {
     const char* name;     // with '/' separators, as FindClass takes it
-    Method methods[6];    // ended by an entry without a name
+    Method methods[4];    // ended by an entry without a name, unless all four are used
 };
 
 // The class of that name, or null when the stand-in has none.
@@ -63,10 +61,8 @@ Object* new_object(ObjectKind kind, const char* class_name);
 Object* new_string(const std::wstring& text);
 
 // Makes an exception of the named class pending on the thread, replacing one
-// already pending. A message of null makes an exception without message.
-// Thrown while a Java method runs, it carries that method's frame; thrown
-// by a JNI function itself, it has none (no Java code ran).
-void throw_java(JavaThread* thread, const char* class_name, const wchar_t* message);
+// already pending.
+void throw_java(JavaThread* thread, const char* class_name, const std::wstring& message);
 
 // The Object behind a reference, or null; ends the process (fail_loudly)
 // when a non-null reference is not of the kind the caller needs.

@@ -28,34 +28,19 @@ static int number_argument(const std::vector<std::wstring>& arguments, int fallb
     return arguments.empty() ? fallback : atoi(narrow(arguments[0]).c_str());
 }
 
-// orvane.demo.Hello, the demo the launcher ships with.
-void hello_main(JavaThread*, const jvalue* args, jvalue*)
-{
-    std::vector<std::wstring> arguments = main_arguments(args);
-    Object* out = system_stream(false);
-    print_line(out, L"Hello from orvane.demo.Hello");
-    for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(out, L"argument " + std::to_wstring(i) + L": " + arguments[i]);
-}
-
-// orvane.standin.Print: the arguments, then the properties a launcher sets.
+// orvane.standin.Print: the arguments, one a line.
 void print_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    static const wchar_t* const keys[] = {
-        L"user.dir", L"orvane.exe.path", L"orvane.csidl.appdata", L"orvane.csidl.local.appdata",
-        L"orvane.csidl.personal", L"orvane.extract.path", L"orvane.appini.showconsole", L"orvane.service.name",
-        L"orvane.service.description", L"orvane.service.starttype", L"java.class.path"};
     std::vector<std::wstring> arguments = main_arguments(args);
-    Object* out = system_stream(false);
     for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(out, L"arg[" + std::to_wstring(i) + L"]=" + arguments[i]);
-    for (const wchar_t* key : keys) {
-        std::wstring value;
-        if (get_system_property(key, &value))
-            print_line(out, std::wstring(key) + L"=" + value);
-        else
-            print_line(out, std::wstring(key) + L" is not set");
-    }
+        print_line(system_stream(false), L"argument " + std::to_wstring(i) + L": " + arguments[i]);
+}
+
+// orvane.demo.Hello, the demo the launcher ships with: a greeting, then as Print.
+void hello_main(JavaThread* thread, const jvalue* args, jvalue* result)
+{
+    print_line(system_stream(false), L"Hello from orvane.demo.Hello");
+    print_main(thread, args, result);
 }
 
 // orvane.standin.Throw: an exception out of main.
@@ -87,18 +72,18 @@ void wait_main(JavaThread*, const jvalue* args, jvalue*)
     record_event("wait ended");
 }
 
-struct LingerWork {
+struct TarryWork {
     JavaThread* thread;
     DWORD sleep_ms;
     HMODULE module;   // a reference on this DLL, held while the thread runs
 };
 
-// The thread orvane.standin.Linger starts. It holds its own reference on
+// The thread orvane.standin.Tarry starts. It holds its own reference on
 // the DLL, so that a launcher that unloads the JVM after DestroyJavaVM
 // returned does not unmap the code this thread is still leaving.
-static DWORD WINAPI linger_thread(void* parameter)
+static DWORD WINAPI tarry_thread(void* parameter)
 {
-    LingerWork* work = static_cast<LingerWork*>(parameter);
+    TarryWork* work = static_cast<TarryWork*>(parameter);
     make_current_thread(work->thread);
     Sleep(work->sleep_ms);
     record_event("linger done");
@@ -108,40 +93,26 @@ static DWORD WINAPI linger_thread(void* parameter)
     FreeLibraryAndExitThread(module, 0);
 }
 
-// orvane.standin.Linger: starts a non-daemon Java thread that sleeps for
-// the first argument's milliseconds (1000 without one); main returns at once.
-void linger_main(JavaThread* thread, const jvalue* args, jvalue*)
+// orvane.standin.Tarry: starts a non-daemon Java thread that sleeps for
+// the first argument's milliseconds (1000 without one), then records
+// "linger done"; main returns at once.
+void tarry_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    LingerWork* work = new LingerWork();
+    TarryWork* work = new TarryWork();
     work->sleep_ms = static_cast<DWORD>(number_argument(main_arguments(args), 1000));
-    work->thread = register_java_thread(std::string(), false, false);
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&linger_thread),
+    work->thread = register_java_thread("Thread-0", false);
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&tarry_thread),
                        &work->module);
-    HANDLE started = CreateThread(nullptr, 0, linger_thread, work, 0, nullptr);
-    if (started == nullptr) {
-        end_java_thread(work->thread);
-        FreeLibrary(work->module);
-        delete work;
-        throw_java(thread, "java/lang/OutOfMemoryError", L"unable to create native thread");
-        return;
-    }
+    HANDLE started = CreateThread(nullptr, 0, tarry_thread, work, 0, nullptr);
+    if (started == nullptr)
+        fail_loudly("stand-in JVM: orvane.standin.Tarry cannot start its thread");
     CloseHandle(started);
 }
 
 // orvane.standin.Abort: what a fatal error inside the JVM does.
 void abort_main(JavaThread*, const jvalue*, jvalue*)
 {
-    record_event("abort");
-    if (vm_hooks.abort_hook != nullptr)
-        vm_hooks.abort_hook();
-    abort();
-}
-
-// orvane.standin.Stderr: one line on each standard stream.
-void stderr_main(JavaThread*, const jvalue*, jvalue*)
-{
-    print_line(system_stream(true), L"to stderr");
-    print_line(system_stream(false), L"to stdout");
+    abort_vm(vm_hooks.abort_hook);
 }
 
 // orvane.standin.Signal: sets the named event that ORVANE_STANDIN_SIGNAL
@@ -240,17 +211,16 @@ static DWORD WINAPI abort_on_event(void* parameter)
 {
     HANDLE event = static_cast<HANDLE>(parameter);
     WaitForSingleObject(event, INFINITE);
-    abort_main(nullptr, nullptr, nullptr);
-    return 0;
+    abort_vm(vm_hooks.abort_hook);
 }
 
 // orvane.standin.Script: carries out its arguments in order, as an
 // application that prints and then ends in one of its ways would:
 // out=TEXT and err=TEXT print a line on System.out or System.err,
 // blank=N prints N empty lines and lines=N prints N numbered lines of 100
-// bytes (line ends included) on System.out, console=COLSxROWS resizes the
-// console's screen buffer, sleep=MS waits, and throw, exit=N and abort end
-// main.
+// bytes (line ends included) on System.out, abort-on=EVENT aborts the JVM on
+// a thread of its own once the named event is set, sleep=MS waits, and
+// throw, exit=N and abort end main.
 void script_main(JavaThread* thread, const jvalue* args, jvalue*)
 {
     for (const std::wstring& argument : main_arguments(args)) {
@@ -282,7 +252,7 @@ void script_main(JavaThread* thread, const jvalue* args, jvalue*)
         } else if (command == L"exit") {
             exit_java(count);
         } else if (command == L"abort") {
-            abort_main(thread, args, nullptr);
+            abort_vm(vm_hooks.abort_hook);
         } else {
             fail_loudly("stand-in JVM: orvane.standin.Script does not know " + narrow(argument));
         }

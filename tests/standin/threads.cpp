@@ -4,18 +4,14 @@
 
 #include <vector>
 
-#include "jni_tables.h"
 #include "record.h"
 
 // Every Java thread the JVM has had, alive or ended; records are never
 // freed, so that an env a launcher keeps after detaching stays readable.
-// Guarded by threads_lock, as is unnamed_thread_count; threads_changed is
-// woken whenever a thread ends.
+// Guarded by threads_lock; threads_changed is woken whenever a thread ends.
 static SRWLOCK threads_lock = SRWLOCK_INIT;
 static CONDITION_VARIABLE threads_changed = CONDITION_VARIABLE_INIT;
 static std::vector<JavaThread*> threads;
-// How many threads were given a "Thread-<n>" name so far.
-static int unnamed_thread_count = 0;
 // Thread-local slot holding the JavaThread of the calling native thread.
 static DWORD current_thread_slot = TLS_OUT_OF_INDEXES;
 
@@ -29,16 +25,14 @@ JavaThread* current_thread()
     return static_cast<JavaThread*>(TlsGetValue(current_thread_slot));
 }
 
-JavaThread* register_java_thread(const std::string& name, bool daemon, bool make_current)
+JavaThread* register_java_thread(const std::string& name, bool make_current)
 {
     JavaThread* thread = new JavaThread();
     thread->env.functions = env_functions;
+    thread->name = name;
     thread->pending = nullptr;
-    thread->running = nullptr;
-    thread->daemon = daemon;
     thread->alive = true;
     AcquireSRWLockExclusive(&threads_lock);
-    thread->name = name.empty() ? "Thread-" + std::to_string(unnamed_thread_count++) : name;
     threads.push_back(thread);
     ReleaseSRWLockExclusive(&threads_lock);
     if (make_current)
@@ -61,20 +55,19 @@ void end_java_thread(JavaThread* thread)
     ReleaseSRWLockExclusive(&threads_lock);
 }
 
-// The number of live non-daemon threads other than except; under threads_lock.
-static int other_non_daemon_threads(JavaThread* except)
+// Whether a live thread other than except remains; under threads_lock.
+static bool others_alive(JavaThread* except)
 {
-    int count = 0;
     for (JavaThread* thread : threads)
-        if (thread != except && thread->alive && !thread->daemon)
-            ++count;
-    return count;
+        if (thread != except && thread->alive)
+            return true;
+    return false;
 }
 
-void wait_for_non_daemon_threads(JavaThread* except)
+void wait_for_other_threads(JavaThread* except)
 {
     AcquireSRWLockExclusive(&threads_lock);
-    while (other_non_daemon_threads(except) > 0)
+    while (others_alive(except))
         SleepConditionVariableSRW(&threads_changed, &threads_lock, INFINITE, 0);
     ReleaseSRWLockExclusive(&threads_lock);
 }

@@ -7,16 +7,16 @@
 #include <string>
 
 struct Object;
-struct Method;
 
 struct JavaThread {
     JNIEnv_ env;             // first member: a JNIEnv* is the address of its JavaThread
     std::string name;        // the Java thread name
     Object* pending;         // the pending exception, or null
-    const Method* running;   // the Java method the thread runs, or null, for the frames of exceptions
-    bool daemon;
     bool alive;              // attached (or started) and not yet detached (or ended)
 };
+
+// The JNIEnv table every Java thread's env points to (jni_env.cpp).
+extern const JNINativeInterface_* const env_functions;
 
 // Sets up the thread-local slot of the registry; called once when the DLL is loaded.
 void init_threads();
@@ -24,10 +24,9 @@ void init_threads();
 // The Java thread of the calling native thread, or null when it is not attached.
 JavaThread* current_thread();
 
-// A new live Java thread with an env of its own; an empty name
-// becomes "Thread-<n>", as Java names unnamed threads. The calling native
-// thread becomes that Java thread when make_current is true.
-JavaThread* register_java_thread(const std::string& name, bool daemon, bool make_current);
+// A new live Java thread with an env of its own. The calling native thread
+// becomes that Java thread when make_current is true.
+JavaThread* register_java_thread(const std::string& name, bool make_current);
 // Makes the calling native thread the given Java thread.
 void make_current_thread(JavaThread* thread);
 
@@ -35,10 +34,10 @@ void make_current_thread(JavaThread* thread);
 // thread, when it is that thread, is no longer attached.
 void end_java_thread(JavaThread* thread);
 
-// Blocks until every live non-daemon Java thread other than except has ended.
-void wait_for_non_daemon_threads(JavaThread* except);
+// Blocks until every live Java thread other than except has ended (the
+// stand-in has no daemon threads).
+void wait_for_other_threads(JavaThread* except);
 
 // The Java thread of an env; ends the process (fail_loudly) when the env is
 // not that of the calling native thread, as JNI allows an env only there.
 JavaThread* thread_of(JNIEnv* env, const char* function);
-

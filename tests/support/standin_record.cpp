@@ -1,8 +1,8 @@
 #include "standin_record.h"
 #include "wine_paths.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
+#include <fstream>
 
 std::string standin_jvm_path()
 {
@@ -11,18 +11,13 @@ std::string standin_jvm_path()
 
 bool StandinRecord::has(const std::string& line) const
 {
-    for (const std::string& l : lines)
-        if (l == line)
-            return true;
-    return false;
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 bool StandinRecord::has_prefix(const std::string& prefix) const
 {
-    for (const std::string& l : lines)
-        if (l.compare(0, prefix.size(), prefix) == 0)
-            return true;
-    return false;
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.compare(0, prefix.size(), prefix) == 0; });
 }
 
 static bool starts_with(const std::string& text, const char* prefix, std::string* rest)
@@ -37,25 +32,11 @@ static bool starts_with(const std::string& text, const char* prefix, std::string
 StandinRecord read_standin_record(const std::string& path)
 {
     StandinRecord record;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return record;
-    std::string content;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, n);
-    fclose(file);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        std::string line = content.substr(start, end - start);
+    std::ifstream file(path, std::ios::binary);
+    for (std::string line; std::getline(file, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         record.lines.push_back(line);
-        start = end + 1;
     }
     for (const std::string& line : record.lines) {
         std::string rest;

@@ -1,6 +1,5 @@
 // create_jvm with the stand-in runtime: the option array the JVM receives,
-// the runtime directory during the load, and the three failures of loading
-// and creation.
+// the runtime directory during the load, and the two failures of loading.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,14 +20,16 @@ namespace {
 
 using Options = std::vector<std::string>;
 
-
 // A configuration as loaded from a table with no settings, a scratch
 // directory made current, and the stand-in's record kept there.
-class JvmCreation : public ::testing::Test {
+class CreationFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        directory_ = make_test_directory(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            c = c == '/' ? '_' : c;
+        directory_ = make_test_directory(name);
         ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str()));
         SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
         LauncherConfig& c = launcher_config;
@@ -52,16 +53,6 @@ protected:
     std::string record_path() const { return directory_ + "\\record.txt"; }
     StandinRecord record() const { return read_standin_record(record_path()); }
 
-    // Copies the stand-in below the scratch directory, as a runtime shipped
-    // beside an application.
-    void ship_runtime_beside()
-    {
-        for (const char* dir : {"\\jre", "\\jre\\bin", "\\jre\\bin\\client"})
-            CreateDirectoryA((directory_ + dir).c_str(), nullptr);
-        ASSERT_TRUE(CopyFileA(standin_jvm_path().c_str(), (directory_ + "\\jre\\bin\\client\\jvm.dll").c_str(),
-                              FALSE));
-    }
-
     std::string current() const
     {
         char buffer[MAX_PATH];
@@ -77,89 +68,86 @@ WatchedCall create_watching_boxes()
     return call_watching_boxes([] { return create_jvm() ? 1 : 0; });
 }
 
+// A creation that succeeds. ctest runs each row in a process of its own,
+// as a process can create one JVM only.
+struct Start {
+    const char* name;
+    const char* jvm_path;       // null: the built stand-in; else one shipped below the scratch directory
+    const char* jvm_options;
+    const char* class_path;
+    Options received;           // the options the JVM receives
+    const char* expanded;       // the option text that replaces the configured one
+};
+
+const Start starts[] = {
+    {"NothingConfiguredGivesExactlyTheThreeHookOptions", nullptr, "", "", {"vfprintf", "abort", "exit"}, ""},
+    {"HookOptionsComeFirstThenTheConfiguredOnesAndTheClassPathAsOneOption", nullptr,
+     "-Xmx%ORVANE_JVM_TEST_HEAP% -Dq=\"a b\"", "C:\\no such dir\\a.jar;;b.jar;",
+     {"vfprintf", "abort", "exit", "-Xmx64m", "-Dq=a b", "-Djava.class.path=C:\\no such dir\\a.jar;b.jar"},
+     "-Xmx64m -Dq=\"a b\" \"-Djava.class.path=C:\\no such dir\\a.jar;b.jar\""},
+    {"ClassPathOfSeparatorsOnlyAddsNoClassPathOption", nullptr, "", ";;;", {"vfprintf", "abort", "exit"}, ""},
+    {"RelativeRuntimeDirectoryIsCurrentDuringTheLoadOnly", "jre\\bin\\client\\jvm.dll", "", "",
+     {"vfprintf", "abort", "exit"}, ""},
+    {"ForwardSlashesStillGiveTheRuntimeDirectory", "jre/bin/client/jvm.dll", "", "", {"vfprintf", "abort", "exit"},
+     ""},
+};
+
+class JvmCreation : public CreationFixture, public ::testing::WithParamInterface<Start> {};
+using JvmCreationFailure = CreationFixture;
+
 } // namespace
 
-TEST_F(JvmCreation, NothingConfiguredGivesExactlyTheThreeHookOptions)
+TEST_P(JvmCreation, Creates)
 {
-    launcher_config.jvm_path_list = copy_text(standin_jvm_path().c_str());
+    const Start& start = GetParam();
+    // getenv reads the C runtime's copy of the environment.
+    _putenv("ORVANE_JVM_TEST_HEAP=64m");
+    std::string library = standin_jvm_path();
+    if (start.jvm_path != nullptr) {
+        for (const char* dir : {"\\jre", "\\jre\\bin", "\\jre\\bin\\client"})
+            CreateDirectoryA((directory_ + dir).c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(library.c_str(), (directory_ + "\\jre\\bin\\client\\jvm.dll").c_str(), FALSE));
+        library = start.jvm_path;
+    }
+    launcher_config.jvm_path_list = copy_text(library.c_str());
+    launcher_config.jvm_options = copy_text(start.jvm_options);
+    launcher_config.class_path = copy_text(start.class_path);
     WatchedCall call = create_watching_boxes();
     ASSERT_EQ(call.result, 1) << (call.boxes.empty() ? "" : call.boxes[0].text);
     EXPECT_TRUE(call.boxes.empty());
-    EXPECT_EQ(record().options, (Options{"vfprintf", "abort", "exit"}));
-    EXPECT_STREQ(launcher_config.jvm_options, "");
-    EXPECT_STREQ(jvm_instance.library_path, standin_jvm_path().c_str());
-    EXPECT_STREQ(launcher_config.jvm_path_list, standin_jvm_path().c_str());
+    EXPECT_EQ(record().options, start.received);
+    EXPECT_STREQ(launcher_config.jvm_options, start.expanded);
+    EXPECT_STREQ(jvm_instance.library_path, library.c_str());
+    EXPECT_STREQ(launcher_config.jvm_path_list, library.c_str());
     EXPECT_NE(jvm_instance.vm, nullptr);
     EXPECT_NE(jvm_instance.env, nullptr);
-}
-
-TEST_F(JvmCreation, HookOptionsComeFirstThenTheConfiguredOnesAndTheClassPathAsOneOption)
-{
-    // getenv reads the C runtime's copy of the environment.
-    _putenv("ORVANE_JVM_TEST_HEAP=64m");
-    launcher_config.jvm_path_list = copy_text(standin_jvm_path().c_str());
-    launcher_config.jvm_options = copy_text("-Xmx%ORVANE_JVM_TEST_HEAP% -Dq=\"a b\"");
-    launcher_config.class_path = copy_text("C:\\no such dir\\a.jar;;b.jar;");
-    WatchedCall call = create_watching_boxes();
-    ASSERT_EQ(call.result, 1) << (call.boxes.empty() ? "" : call.boxes[0].text);
-    EXPECT_EQ(record().options, (Options{"vfprintf", "abort", "exit", "-Xmx64m", "-Dq=a b",
-                                         "-Djava.class.path=C:\\no such dir\\a.jar;b.jar"}));
-    // The expanded text replaces the configured one.
-    EXPECT_STREQ(launcher_config.jvm_options,
-                 "-Xmx64m -Dq=\"a b\" \"-Djava.class.path=C:\\no such dir\\a.jar;b.jar\"");
-}
-
-TEST_F(JvmCreation, ClassPathOfSeparatorsOnlyAddsNoClassPathOption)
-{
-    launcher_config.jvm_path_list = copy_text(standin_jvm_path().c_str());
-    launcher_config.class_path = copy_text(";;;");
-    WatchedCall call = create_watching_boxes();
-    ASSERT_EQ(call.result, 1);
-    EXPECT_EQ(record().options, (Options{"vfprintf", "abort", "exit"}));
-}
-
-TEST_F(JvmCreation, RelativeRuntimeDirectoryIsCurrentDuringTheLoadOnly)
-{
-    ship_runtime_beside();
-    launcher_config.jvm_path_list = copy_text("jre\\bin\\client\\jvm.dll");
-    WatchedCall call = create_watching_boxes();
-    ASSERT_EQ(call.result, 1) << (call.boxes.empty() ? "" : call.boxes[0].text);
-    EXPECT_TRUE(record().has("load " + directory_ + "\\jre\\bin"))
-        << "the runtime's bin directory was not current while the library loaded";
     EXPECT_EQ(current(), directory_);
-    EXPECT_STREQ(jvm_instance.library_path, "jre\\bin\\client\\jvm.dll");
+    if (start.jvm_path != nullptr)
+        EXPECT_TRUE(record().has("load " + directory_ + "\\jre\\bin"))
+            << "the runtime's bin directory was not current while the library loaded";
 }
 
-TEST_F(JvmCreation, ForwardSlashesStillGiveTheRuntimeDirectory)
-{
-    ship_runtime_beside();
-    launcher_config.jvm_path_list = copy_text("jre/bin/client/jvm.dll");
-    WatchedCall call = create_watching_boxes();
-    ASSERT_EQ(call.result, 1) << (call.boxes.empty() ? "" : call.boxes[0].text);
-    EXPECT_TRUE(record().has("load " + directory_ + "\\jre\\bin"));
-    EXPECT_STREQ(jvm_instance.library_path, "jre/bin/client/jvm.dll");
-}
+INSTANTIATE_TEST_SUITE_P(Starts, JvmCreation, ::testing::ValuesIn(starts),
+                         [](const ::testing::TestParamInfo<Start>& info) { return std::string(info.param.name); });
 
-TEST_F(JvmCreation, FileThatIsNoLibraryGivesMessage5)
-{
-    ASSERT_TRUE(write_file(directory_ + "\\jvm.dll", "not a library"));
-    launcher_config.jvm_path_list = copy_text("jvm.dll");
-    WatchedCall call = create_watching_boxes();
-    EXPECT_EQ(call.result, 0);
-    ASSERT_EQ(call.boxes.size(), 1u);
-    EXPECT_EQ(call.boxes[0].caption, "Error");
-    EXPECT_EQ(call.boxes[0].text, "Unable to load JVM: jvm.dll");
-}
-
-TEST_F(JvmCreation, LibraryWithoutTheEntryPointsGivesMessage6)
+// A file that is no library, and a library without the entry points.
+TEST_F(JvmCreationFailure, LibraryThatCannotServeGivesMessage5Or6)
 {
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
-    std::string library = std::string(system) + "\\version.dll";
-    launcher_config.jvm_path_list = copy_text(library.c_str());
-    WatchedCall call = create_watching_boxes();
-    EXPECT_EQ(call.result, 0);
-    ASSERT_EQ(call.boxes.size(), 1u);
-    EXPECT_EQ(call.boxes[0].text, "Unable to locate JNI interfaces in " + library);
+    ASSERT_TRUE(write_file(directory_ + "\\jvm.dll", "not a library"));
+    const struct {
+        std::string library, text;
+    } rows[] = {{"jvm.dll", "Unable to load JVM: jvm.dll"},
+                {std::string(system) + "\\version.dll",
+                 "Unable to locate JNI interfaces in " + std::string(system) + "\\version.dll"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.library);
+        launcher_config.jvm_path_list = copy_text(row.library.c_str());
+        WatchedCall call = create_watching_boxes();
+        EXPECT_EQ(call.result, 0);
+        ASSERT_EQ(call.boxes.size(), 1u);
+        EXPECT_EQ(call.boxes[0].caption, "Error");
+        EXPECT_EQ(call.boxes[0].text, row.text);
+    }
 }
-
