@@ -26,8 +26,8 @@ method-message	src/app/main_invocation.cpp	report_fatal_error_with_output(messag
 empty-options	src/jvm/jvm_options.cpp	    drop_empty_tokens(&jvm_option_tokens);	    (void)0;	windows64	JvmCreation|JavaStart
 current-version	src/jvm/runtime_discovery.cpp	"CurrentVersion", version,	"CurrentVer", version,	windows64	Discovery
 class-path-separator	src/jvm/class_path.cpp	class_path->text[class_path->length - 1] == ';'	class_path->text[class_path->length - 1] == ','	windows64	ClassPath
-main-failure-exit	src/launcher/startup.cpp	        exit(-1);	        exit(0);	windows64	JavaStart
-exit-status	src/app/jvm_hooks.cpp	    exit(static_cast<int>(status));	    exit(0);	windows64	JavaStart
+main-failure-exit	src/launcher/startup.cpp	end_launcher_process(main_returned ? 0 : -1);	end_launcher_process(0);	windows64	JavaStart
+exit-status	src/app/jvm_hooks.cpp	end_launcher_process(static_cast<int>(status));	end_launcher_process(0);	windows64	JavaStart
 service-failure-code	src/service/service_runtime.cpp	constexpr DWORD service_specific_failure = 1013;	constexpr DWORD service_specific_failure = 1;	windows64	Service
 service-start-type	src/service/service_install.cpp	c.service_manual_start ? SERVICE_DEMAND_START : SERVICE_AUTO_START;	c.service_manual_start ? SERVICE_AUTO_START : SERVICE_DEMAND_START;	windows64	Service
 capture-lost-line	src/app/capture_rules.cpp	            size_t dropped = static_cast<size_t>(line_feed - buffer) + 1;	            size_t dropped = static_cast<size_t>(line_feed - buffer) + 2;	host	Capture
