@@ -90,6 +90,15 @@ private:
     ExtraResources resources_;
 };
 
+// What a launch showed: "Caption: text" of its one box, "" when it showed
+// none, "N boxes" when it showed more.
+inline std::string only_box(const LaunchOutcome& outcome)
+{
+    if (outcome.windows.size() != 1)
+        return outcome.windows.empty() ? "" : std::to_string(outcome.windows.size()) + " boxes";
+    return outcome.windows[0].caption + ": " + outcome.windows[0].text;
+}
+
 // While it lives, Wine reports Windows 98 (the Windows 95 family) to the
 // executables of this name.
 class Windows98Name {

@@ -25,9 +25,7 @@ TEST(Startup, ServiceOnlyLauncherWithoutSwitchShowsNoticeAndEndsWithZero)
     Scenario scenario("service_only");
     scenario.set(1017, "OrvaneOnlySvc").set(1034, "1");
     LaunchOutcome outcome = scenario.run();
-    ASSERT_EQ(outcome.windows.size(), 1u);
-    EXPECT_EQ(outcome.windows[0].caption, "Information");
-    EXPECT_EQ(outcome.windows[0].text, "This program can only be run as a service.");
+    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
     EXPECT_EQ(outcome.exit_code, 0u);
 }
 
@@ -50,9 +48,7 @@ TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeldEvenWhereItCannotBeOpene
         ASSERT_NE(first, nullptr);
         LaunchOutcome outcome = scenario.run();
         CloseHandle(first);
-        ASSERT_EQ(outcome.windows.size(), 1u);
-        EXPECT_EQ(outcome.windows[0].caption, "Error");
-        EXPECT_EQ(outcome.windows[0].text, "An instance of this program is already running.");
+        EXPECT_EQ(only_box(outcome), "Error: An instance of this program is already running.");
         EXPECT_EQ(outcome.exit_code, 0u);
         EXPECT_TRUE(scenario.record().main_calls.empty()) << "main ran beside the first instance";
     }
