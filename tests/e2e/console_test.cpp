@@ -4,27 +4,12 @@
 
 namespace {
 
-// Makes Wine report Windows 98 to the executable of this name while alive.
-class Windows98 {
-public:
-    explicit Windows98(const std::string& exe_name) : key_("Software\\Wine\\AppDefaults\\" + exe_name)
-    {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6), ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    ~Windows98() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::string key_;
-};
-
 LaunchOptions detached()
 {
     LaunchOptions options;
-    options.detached = true;
+    // Wine attaches a windowed child to its parent's console (Windows does
+    // not), and AllocConsole then fails with access denied.
+    options.creation_flags = DETACHED_PROCESS;
     return options;
 }
 
@@ -47,7 +32,7 @@ TEST(Console, ShowConsoleGivesAVisibleConsoleThatReceivesTheOutput)
 
 TEST(Console, Windows95FamilyWithRedirectionGetsAHiddenConsoleReleasedOnQuit)
 {
-    Windows98 emulated("ovwin98.exe");
+    Windows98Name emulated("ovwin98.exe");
     Scenario scenario("hidden_console", "ovwin98.exe");
     scenario.use_standin("orvane.standin.Console").set(1025, "1").set(1027, "out.log");
     LaunchOutcome outcome = scenario.run(detached());

@@ -12,8 +12,6 @@
 #include "scenario_launcher.h"
 #include "standin_record.h"
 
-// A scenario of its own for each test: its own directory, its own launcher
-// and its own main class (hence its own instance mutex).
 class Scenario {
 public:
     explicit Scenario(const char* name, const char* exe_name = "app.exe")
@@ -77,6 +75,12 @@ public:
         EXPECT_FALSE(outcome.timed_out) << exe_ << " did not end";
         return outcome;
     }
+    LaunchOutcome run(const std::string& arguments)
+    {
+        LaunchOptions options;
+        options.arguments = arguments;
+        return run(options);
+    }
 
 private:
     std::string directory_;
@@ -86,3 +90,29 @@ private:
     ExtraResources resources_;
 };
 
+// What a launch showed: "Caption: text" of its one box, "" when it showed
+// none, "N boxes" when it showed more.
+inline std::string only_box(const LaunchOutcome& outcome)
+{
+    if (outcome.windows.size() != 1)
+        return outcome.windows.empty() ? "" : std::to_string(outcome.windows.size()) + " boxes";
+    return outcome.windows[0].caption + ": " + outcome.windows[0].text;
+}
+
+// While it lives, Wine reports Windows 98 (the Windows 95 family) to the
+// executables of this name.
+class Windows98Name {
+public:
+    explicit Windows98Name(const std::string& exe_name) : key_("Software\\Wine\\AppDefaults\\" + exe_name)
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    ~Windows98Name() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+private:
+    std::string key_;
+};

@@ -2,6 +2,8 @@
 // outside while the launcher runs on the stand-in runtime.
 #include "scenario.h"
 
+#include <functional>
+
 namespace {
 
 constexpr unsigned rt_bitmap = 2;
@@ -67,8 +69,12 @@ void watch_splash(SplashSeen* seen, DWORD process_id)
 }
 
 // Runs the scenario with the splash watched into *seen.
-void run_watched(Scenario& scenario, SplashSeen* seen, LaunchOptions options = LaunchOptions())
+void run_watched(Scenario& scenario, SplashSeen* seen, const std::string& arguments,
+                 std::function<void(const SeenWindow&, HANDLE)> on_window = nullptr)
 {
+    LaunchOptions options;
+    options.arguments = arguments;
+    options.on_window = on_window;
     options.on_poll = [seen](DWORD process_id) { watch_splash(seen, process_id); };
     LaunchOutcome outcome = scenario.run(options);
     EXPECT_EQ(outcome.exit_code, options.on_window ? 0xFFFFFFFFu : 0u);
@@ -76,19 +82,14 @@ void run_watched(Scenario& scenario, SplashSeen* seen, LaunchOptions options = L
         CloseHandle(seen->thread);
 }
 
-Scenario& with_splash(Scenario& scenario, const char* until_window, const char* seconds, bool bitmap = true)
+// A launcher of the stand-in's main class with the splash values.
+Scenario& with_splash(Scenario& scenario, const char* main_class, const char* until_window, const char* seconds,
+                      bool bitmap = true)
 {
-    scenario.set(1031, until_window).set(1032, seconds);
+    scenario.use_standin(main_class).set(1031, until_window).set(1032, seconds);
     if (bitmap)
         scenario.add_resource(rt_bitmap, 1, encode_bitmap(bitmap_width, bitmap_height));
     return scenario;
-}
-
-LaunchOptions with_arguments(const std::string& arguments)
-{
-    LaunchOptions options;
-    options.arguments = arguments;
-    return options;
 }
 
 } // namespace
@@ -96,10 +97,9 @@ LaunchOptions with_arguments(const std::string& arguments)
 TEST(Splash, BitmapIsShownCentredAtItsSizeAndClosedAfterTheTimeout)
 {
     Scenario scenario("splash_timeout");
-    scenario.use_standin("orvane.standin.Window");
-    with_splash(scenario, "0", "1");
+    with_splash(scenario, "orvane.standin.Window", "0", "1");
     SplashSeen seen;
-    run_watched(scenario, &seen, with_arguments("2500 0"));
+    run_watched(scenario, &seen, "2500 0");
     ASSERT_TRUE(seen.ever_visible) << "no splash was seen";
     EXPECT_EQ(seen.rect.right - seen.rect.left, bitmap_width);
     EXPECT_EQ(seen.rect.bottom - seen.rect.top, bitmap_height);
@@ -115,10 +115,9 @@ TEST(Splash, BitmapIsShownCentredAtItsSizeAndClosedAfterTheTimeout)
 TEST(Splash, ClosesOnTheApplicationsFirstWindowWhichComesToTheFront)
 {
     Scenario scenario("splash_app_window");
-    scenario.use_standin("orvane.standin.Window");
-    with_splash(scenario, "1", "0");
+    with_splash(scenario, "orvane.standin.Window", "1", "0");
     SplashSeen seen;
-    run_watched(scenario, &seen, with_arguments("1500 2000"));
+    run_watched(scenario, &seen, "1500 2000");
     ASSERT_TRUE(seen.ever_visible) << "no splash was seen";
     ASSERT_NE(seen.app_window_at, 0u) << "the application's window was not seen";
     ASSERT_NE(seen.hidden_at, 0u) << "the splash stayed up";
@@ -131,13 +130,11 @@ TEST(Splash, ClosesOnTheApplicationsFirstWindowWhichComesToTheFront)
 TEST(Splash, ErrorBoxWhileTheSplashIsUpClosesItAndComesToTheFront)
 {
     Scenario scenario("splash_error");
-    scenario.use_standin("orvane.standin.Throw");
-    with_splash(scenario, "1", "0");
+    with_splash(scenario, "orvane.standin.Throw", "1", "0");
     SplashSeen seen;
     bool splash_hidden = false;
     bool box_in_front = false;
-    LaunchOptions options;
-    options.on_window = [&](const SeenWindow&, HANDLE process) {
+    run_watched(scenario, &seen, "", [&](const SeenWindow&, HANDLE process) {
         // Watched for a while before the box is dismissed; tests run side by
         // side, so the box counts as in front once it was seen there.
         for (int i = 0; i < 40; ++i) {
@@ -150,8 +147,7 @@ TEST(Splash, ErrorBoxWhileTheSplashIsUpClosesItAndComesToTheFront)
             box_in_front = box_in_front || (strcmp(class_name, "#32770") == 0 && owner == GetProcessId(process));
         }
         splash_hidden = seen.window != nullptr && !IsWindowVisible(seen.window);
-    };
-    run_watched(scenario, &seen, options);
+    });
     EXPECT_TRUE(seen.ever_visible) << "no splash was seen";
     EXPECT_TRUE(splash_hidden) << "the splash stayed up over the error box";
     EXPECT_TRUE(box_in_front);
@@ -172,10 +168,9 @@ TEST(Splash, WithoutBitmapOrWithoutEitherValueNothingIsShown)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Scenario scenario("splash_hidden");
-        scenario.use_standin("orvane.standin.Window");
-        with_splash(scenario, row.until_window, row.seconds, row.bitmap);
+        with_splash(scenario, "orvane.standin.Window", row.until_window, row.seconds, row.bitmap);
         SplashSeen seen;
-    run_watched(scenario, &seen, with_arguments("2500 0"));
+        run_watched(scenario, &seen, "2500 0");
         EXPECT_FALSE(seen.ever_visible);
         EXPECT_EQ(seen.window != nullptr, row.window_exists);
         EXPECT_EQ(seen.thread_ended_while_running, row.window_exists);

@@ -92,8 +92,7 @@ LaunchOutcome run_launcher(const std::string& exe_path, const LaunchOptions& opt
         inherit = TRUE;
     }
     PROCESS_INFORMATION process{};
-    DWORD flags = options.creation_flags | (options.detached ? DETACHED_PROCESS : 0) |
-                  (options.before_resume ? CREATE_SUSPENDED : 0);
+    DWORD flags = options.creation_flags | (options.before_resume ? CREATE_SUSPENDED : 0);
     if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, inherit, flags, nullptr,
                         options.current_directory.empty() ? nullptr : options.current_directory.c_str(),
                         &startup, &process))

@@ -20,10 +20,6 @@ struct LaunchOptions {
     std::string current_directory;  // empty: the driver's own
     DWORD timeout_ms = 30000;       // the launcher is killed after this
     bool share_output = false;      // the launcher writes to the driver's own output
-    // Started without the driver's console. Wine attaches a windowed child
-    // to its parent's console (Windows does not), and AllocConsole then
-    // fails with access denied.
-    bool detached = false;
     // Called while a box is open, before it is dismissed.
     std::function<void(const SeenWindow&, HANDLE process)> on_window;
     // Called about every 25 ms while the launcher runs, with its process id.

@@ -63,7 +63,8 @@ std::string read_file(const std::string& path)
     return bytes;
 }
 
-std::string encode_string_block(const std::wstring (&entries)[16])
+// The 16 strings of a string-table block as resource bytes.
+static std::string encode_string_block(const std::wstring (&entries)[16])
 {
     std::string bytes;
     for (const std::wstring& entry : entries) {

@@ -26,9 +26,6 @@ bool make_scenario_launcher(const std::string& target, const std::map<unsigned, 
 // its file header, filled with a pattern.
 std::string encode_bitmap(int width, int height);
 
-// The 16 strings of a string-table block as resource bytes.
-std::string encode_string_block(const std::wstring (&entries)[16]);
-
 // The scrambled form of a main-class name, for value 1012.
 std::string scrambled(const std::string& class_name);
 
