@@ -67,7 +67,10 @@ PY
         use_wine_arch 64 && ensure_wine_prefix
         xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
             wineserver -p
-            wine "$2/launcher_watch.exe" --warm-up </dev/null >/dev/null 2>&1
+            # The service tests read the event log from the warm-up'"'"'s
+            # debug lines, as in the test suite.
+            export ORVANE_WINE_EVENTS="$0.events"
+            WINEDEBUG=-all,+eventlog wine "$2/launcher_watch.exe" --warm-up </dev/null >/dev/null 2>"$ORVANE_WINE_EVENTS"
             ctest --preset windows64 -j2 -R "$1" >>"$0" 2>&1; status=$?
             wineserver -k; wineserver -w; exit $status' "$log" "$pattern" "$wine_build_dir" || result=caught
     fi
