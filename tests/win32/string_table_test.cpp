@@ -28,14 +28,6 @@ std::string config_string(unsigned id)
     return copy;
 }
 
-// The value as LoadStringA gives it, without the loader's "<null>" rule.
-std::string raw_string(unsigned id)
-{
-    static char buffer[4096];
-    int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-    return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
-}
-
 struct StringCase {
     const char* name;
     unsigned id;
@@ -44,7 +36,6 @@ struct StringCase {
 
 TEST(ConfigStringLoading, ReadsEveryValueWholeAndNullOrAbsentAsEmpty)
 {
-    ASSERT_EQ("<null>", raw_string(1096)) << "the test table lost its <null> value";
     const StringCase cases[] = {
         {"1022 characters fit the first read", 1100, LONG_VALUE_1022},
         {"1023 characters fill the first read, which grows once", 1101, LONG_VALUE_1023},

@@ -249,14 +249,8 @@ TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
         {"the preferred subpath is the only library tried below JavaHome", "1.2.0", "", "",
          {{jdk + "\\1.6", "JavaHome", "~\\jdk"}}, {"jdk\\jre\\bin\\server\\jvm.dll"},
          {{"2", nullptr, ""}, {"3", "~\\jdk\\jre\\bin\\server\\jvm.dll", "~\\jdk"}}},
-        // A 64-bit Java 8 has a server VM only: its JRE is found by RuntimeLib
-        // or below JavaHome by step 1's scan, its JDK by step 3.
-        {"Java 8 JRE with a server VM only, by RuntimeLib", "1.2.0", "", "",
-         {{jre + "\\1.8.0_392", "JavaHome", "~\\jre8"}, {jre + "\\1.8.0_392", "RuntimeLib", "~\\jre8\\" + server}},
-         {"jre8\\" + server}, {{"1", "~\\jre8\\bin\\server\\jvm.dll", "~\\jre8"}}},
-        {"Java 8 JRE with a server VM only, below JavaHome", "1.2.0", "", "",
-         {{jre + "\\1.8.0_392", "JavaHome", "~\\jre8"}}, {"jre8\\" + server},
-         {{"1", "~\\jre8\\bin\\server\\jvm.dll", "~\\jre8"}}},
+        // A 64-bit Java 8 has a server VM only: its JDK is found by step 3,
+        // also in the shipped order.
         {"Java 8 JDK with a server VM only", "1.2.0", "", "", {{jdk + "\\1.8.0_392", "JavaHome", "~\\jdk8"}},
          {"jdk8\\jre\\" + server},
          {{"3", "~\\jdk8\\jre\\bin\\server\\jvm.dll", "~\\jdk8"},

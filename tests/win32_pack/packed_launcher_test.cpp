@@ -1,6 +1,6 @@
 // A launcher written by orvane-pack.exe under Wine: it runs the stand-in's
-// test class with the packed options, class path and arguments, and Windows
-// reads the packed string table and version block.
+// test class with the packed options, class path, arguments, jars and
+// bitmap, and Windows reads the packed version block.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -41,46 +41,6 @@ std::string pack(const std::string& directory, const std::string& body)
 
 } // namespace
 
-TEST(PackedLauncher, WindowsReadsThePackedStringsAndVersionBlock)
-{
-    std::string directory = make_test_directory("packed_read");
-    std::string exe = pack(directory, "[service]\nservice_name = 'Packed Service'\n"
-                                      "[application]\npriority_index = 1\n"
-                                      "[splash]\nsplash_text = \"Wait\\nplease\"\n"
-                                      "[version]\nfile_version = '2.3.4.5'\nproduct_name = 'Packed App'\n");
-    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr) << "error " << GetLastError();
-    const struct {
-        UINT id;
-        const char* text;
-    } rows[] = {{1017, "Packed Service"}, {1033, "1"}, {1030, "Wait\\nplease"}, {1027, "stdout.log"},
-                {1, "An instance of this program is already running."}};
-    for (const auto& row : rows) {
-        char text[256] = "";
-        LoadStringA(module, row.id, text, sizeof text);
-        EXPECT_STREQ(text, row.text) << "string " << row.id;
-    }
-    FreeLibrary(module);
-
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
-    ASSERT_GT(size, 0u) << "error " << GetLastError();
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00040005u);
-    for (const char* name_and_text : {"ProductName\0Packed App", "FileVersion\0002.3.4.5"}) {
-        char* text = nullptr;
-        std::string name = std::string("\\StringFileInfo\\040904b0\\") + name_and_text;
-        ASSERT_TRUE(VerQueryValueA(block.data(), name.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
-        EXPECT_STREQ(text, name_and_text + strlen(name_and_text) + 1) << name;
-    }
-    remove_test_directory(directory);
-}
-
 // The largest visible top-level window of the process, as the splash is
 // while it is up.
 struct SplashWatch {
@@ -101,7 +61,7 @@ BOOL CALLBACK note_window(HWND window, LPARAM context)
     return TRUE;
 }
 
-TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsAndBitmap)
+TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsBitmapAndVersion)
 {
     std::string directory = make_test_directory("packed_run"), sources = make_test_directory("packed_jars");
     ASSERT_TRUE(write_file(sources + "\\a.jar", "0123456789"));
@@ -126,7 +86,8 @@ TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsAndBitmap)
                                       "jars = ['" + sources + "\\a.jar', '" + sources + "\\b.jar']\n"
                                       "[splash]\n"
                                       "splash_timeout_seconds = 1\n"
-                                      "bitmap = '" + directory + "\\splash.bmp'\n");
+                                      "bitmap = '" + directory + "\\splash.bmp'\n"
+                                      "[version]\nfile_version = '2.3.4.5'\nproduct_name = 'Packed App'\n");
     SetEnvironmentVariableA("ORVANE_PACK_SPACE", "C:\\Users\\Jane Doe");
     SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", (directory + "\\record.txt").c_str());
     SplashWatch seen;
@@ -151,6 +112,24 @@ TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsAndBitmap)
     EXPECT_EQ(record.main_calls[0].args, (Args{"1500", "two words", "C:\\Users\\Jane Doe", "", "arg1", "arg 2"}));
     EXPECT_EQ(read_file(directory + "\\a.jar"), "0123456789");
     EXPECT_NE(GetFileAttributesA((directory + "\\b.jar").c_str()), INVALID_FILE_ATTRIBUTES) << "b.jar not extracted";
+
+    // Windows reads the packed version block.
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u) << "error " << GetLastError();
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00040005u);
+    for (const char* name_and_text : {"ProductName\0Packed App", "FileVersion\0002.3.4.5"}) {
+        char* text = nullptr;
+        std::string name = std::string("\\StringFileInfo\\040904b0\\") + name_and_text;
+        ASSERT_TRUE(VerQueryValueA(block.data(), name.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
+        EXPECT_STREQ(text, name_and_text + strlen(name_and_text) + 1) << name;
+    }
     remove_test_directory(directory);
     remove_test_directory(sources);
 }
