@@ -298,8 +298,6 @@ TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
         // with a trailing separator).
         {"step 7: release version accepted", "11", "", "\"~\\\"", {}, {server, "release|JAVA_VERSION=\"17.0.2\"\n"},
          {{"7", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"step 7: Java 8 layout", "1.8", "", "\"~\\\"", {}, {"jre\\" + server, "release|JAVA_VERSION=\"1.8.0_392\"\n"},
-         {{"7", "~\\jre\\bin\\server\\jvm.dll", "~"}}},
         {"step 7: release version rejected", "11", "", "\"~\\\"", {},
          {"jre\\" + server, "release|JAVA_VERSION=\"1.8.0_392\"\n"}, {{"7", nullptr, ""}}},
         {"step 7: no release file, constraints", "11", "", "\"~\\\"", {}, {server}, {{"7", nullptr, ""}}},
