@@ -41,7 +41,7 @@ SeenBox read_box(HWND box)
 
 } // namespace
 
-WatchedCall call_watching_boxes(const std::function<int()>& call)
+WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold)
 {
     WatchedCall watched{};
     std::atomic<bool> done{false};
@@ -53,7 +53,12 @@ WatchedCall call_watching_boxes(const std::function<int()>& call)
             for (HWND box : found) {
                 if (std::find(handled.begin(), handled.end(), box) != handled.end())
                     continue;
-                watched.boxes.push_back(read_box(box));
+                SeenBox seen = read_box(box);
+                Sleep(hold);
+                FILETIME now;
+                GetSystemTimeAsFileTime(&now);
+                seen.closed = static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+                watched.boxes.push_back(seen);
                 handled.push_back(box);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
             }

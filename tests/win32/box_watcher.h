@@ -14,6 +14,7 @@ struct SeenBox {
     bool owned;        // the box has an owner window
     bool foreground;   // the box was the foreground window when read
     HICON icon;        // the icon of the static control 1088
+    ULONGLONG closed;  // the system time (FILETIME units) when OK was sent
 };
 
 struct WatchedCall {
@@ -22,7 +23,8 @@ struct WatchedCall {
     std::vector<SeenBox> boxes;
 };
 
-WatchedCall call_watching_boxes(const std::function<int()>& call);
+// Each box stays open for hold milliseconds after it was read.
+WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold = 0);
 
 // Shows a box of its own and sees it: false when boxes cannot appear (under
 // Wine without a display MessageBoxA fails at once), so that a test of "no

@@ -1,15 +1,15 @@
-// apply_ini_overrides against real INI files in a directory of the test's own,
-// made current as the executable's directory is at start-up.
+// apply_ini_overrides against real INI files in a scratch directory, made
+// current as the executable's directory is at start-up.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -27,9 +27,8 @@ struct Overridable {
     bool show_console = false;
 };
 
-void install(const Overridable& o)
+void install(const Overridable& o, LauncherConfig& c = launcher_config)
 {
-    LauncherConfig& c = launcher_config;
     c.jvm_options = copy_text(o.jvm_options.c_str());
     c.app_options = copy_text(o.app_options.c_str());
     c.static_options = copy_text(o.static_options.c_str());
@@ -42,48 +41,26 @@ void install(const Overridable& o)
     c.show_console = o.show_console;
 }
 
-// Every field that differs from expected, one line each.
-std::string differences(const Overridable& expected)
+// The fields an INI file can change, one line each.
+std::string overridable_fields(const LauncherConfig& c)
 {
-    const LauncherConfig& c = launcher_config;
-    std::string out;
-    auto check = [&out](const char* field, const std::string& actual, const std::string& wanted) {
-        if (actual != wanted)
-            out += std::string("\n  ") + field + " is \"" + actual.substr(0, 60) + "\" (length " +
-                   std::to_string(actual.size()) + "), expected \"" + wanted.substr(0, 60) +
-                   "\" (length " + std::to_string(wanted.size()) + ")";
-    };
-    check("jvm_options", c.jvm_options, expected.jvm_options);
-    check("app_options", c.app_options, expected.app_options);
-    check("static_options", c.static_options, expected.static_options);
-    check("stdout_file", c.stdout_file, expected.stdout_file);
-    check("stderr_file", c.stderr_file, expected.stderr_file);
-    check("stdout_mode", std::to_string(c.stdout_mode), std::to_string(expected.stdout_mode));
-    check("stderr_mode", std::to_string(c.stderr_mode), std::to_string(expected.stderr_mode));
-    check("stdout_append", std::to_string(c.stdout_append), std::to_string(expected.stdout_append));
-    check("stderr_append", std::to_string(c.stderr_append), std::to_string(expected.stderr_append));
-    check("show_console", std::to_string(c.show_console), std::to_string(expected.show_console));
-    return out;
+    return std::string("jvm_options ") + c.jvm_options + "\napp_options " + c.app_options + "\nstatic_options " +
+           c.static_options + "\nstdout_file " + c.stdout_file + "\nstderr_file " + c.stderr_file +
+           "\nmodes " + std::to_string(c.stdout_mode) + " " + std::to_string(c.stderr_mode) + "\nappend " +
+           std::to_string(c.stdout_append) + " " + std::to_string(c.stderr_append) + "\nshow_console " +
+           std::to_string(c.show_console);
+}
+
+std::string overridable_fields(const Overridable& o)
+{
+    LauncherConfig c{};
+    install(o, c);
+    return overridable_fields(c);
 }
 
 class IniOverride : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        GetCurrentDirectoryA(sizeof previous_, previous_);
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
-        directory_ = std::string(temp) + "orvane-win32-ini-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(directory_.c_str(), nullptr);
-        ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str())) << "cannot enter " << directory_;
-    }
-    void TearDown() override
-    {
-        SetCurrentDirectoryA(previous_);
-        for (const std::string& name : written_)
-            DeleteFileA((directory_ + "\\" + name).c_str());
-        EXPECT_TRUE(RemoveDirectoryA(directory_.c_str())) << "files left in " << directory_;
-    }
+    void SetUp() override { ASSERT_TRUE(scratch_.ready()) << scratch_.path(); }
     // Writes an INI file of the launcher's section; each case has a file of
     // its own, so no profile cache can hand back an earlier one.
     void write_ini(const std::string& name, const std::string& lines)
@@ -92,13 +69,13 @@ protected:
         ASSERT_NE(nullptr, file) << "cannot write " << name;
         fputs(("[Application Configuration]\r\n" + lines).c_str(), file);
         fclose(file);
-        written_.push_back(name);
     }
-    std::string directory_;
-
-private:
-    char previous_[MAX_PATH] = "";
-    std::vector<std::string> written_;
+    static void apply_ini(const std::string& name)
+    {
+        launcher_config.ini_file_name = copy_text(name.c_str());
+        apply_ini_overrides();
+    }
+    ScratchDirectory scratch_;
 };
 
 struct IniCase {
@@ -122,10 +99,9 @@ const IniCase ini_cases[] = {
     {"AppOptions and StaticOptions replace their values", as_configured,
      "AppOptions=--fast\r\nStaticOptions=-s1 -s2\r\n",
      [](Overridable& o) { o.app_options = "--fast", o.static_options = "-s1 -s2"; }},
-    {"StdOutFile sets the file and mode 1", as_configured, "StdOutFile=out.txt\r\n",
-     [](Overridable& o) { o.stdout_file = "out.txt", o.stdout_mode = 1; }},
-    {"StdErrFile sets the file and mode 1", as_configured, "StdErrFile=err.txt\r\n",
-     [](Overridable& o) { o.stderr_file = "err.txt", o.stderr_mode = 1; }},
+    {"StdOutFile and StdErrFile set their file and mode 1", as_configured,
+     "StdOutFile=out.txt\r\nStdErrFile=err.txt\r\n",
+     [](Overridable& o) { o.stdout_file = "out.txt", o.stderr_file = "err.txt", o.stdout_mode = o.stderr_mode = 1; }},
     {"ShowConsole=1 then sets both modes back to 0", [](Overridable& o) { o.stderr_mode = 2; },
      "StdOutFile=out.txt\r\nShowConsole=1\r\n",
      [](Overridable& o) { o.stdout_file = "out.txt", o.stdout_mode = 0, o.stderr_mode = 0, o.show_console = true; }},
@@ -137,14 +113,12 @@ const IniCase ini_cases[] = {
     {"ShowConsole=yes with the flag already set resets the modes",
      [](Overridable& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 2; }, "ShowConsole=yes\r\n",
      [](Overridable& o) { o.stdout_mode = 0, o.stderr_mode = 0; }},
-    {"StdOutFileAppend=true is false, only 1 is true", [](Overridable& o) { o.stdout_append = true; },
-     "StdOutFileAppend=true\r\n", [](Overridable& o) { o.stdout_append = false; }},
-    {"StdOutFileAppend=1 is true", as_configured, "StdOutFileAppend=1\r\n",
-     [](Overridable& o) { o.stdout_append = true; }},
-    {"StdErrFileAppend=yes is false", [](Overridable& o) { o.stderr_append = true; },
-     "StdErrFileAppend=yes\r\n", [](Overridable& o) { o.stderr_append = false; }},
-    {"StdErrFileAppend=1 is true", as_configured, "StdErrFileAppend=1\r\n",
-     [](Overridable& o) { o.stderr_append = true; }},
+    {"only 1 is true: StdOutFileAppend=true is false", [](Overridable& o) { o.stdout_append = true; },
+     "StdOutFileAppend=true\r\nStdErrFileAppend=1\r\n",
+     [](Overridable& o) { o.stdout_append = false, o.stderr_append = true; }},
+    {"only 1 is true: StdErrFileAppend=yes is false", [](Overridable& o) { o.stderr_append = true; },
+     "StdErrFileAppend=yes\r\nStdOutFileAppend=1\r\n",
+     [](Overridable& o) { o.stdout_append = true, o.stderr_append = false; }},
     {"keys with empty values change nothing", as_configured,
      "AppOptions=\r\nJvmOptions=\r\nJvmOptionsAppend=\r\nStdOutFile=\r\nShowConsole=\r\nStdOutFileAppend=\r\n",
      as_configured},
@@ -164,9 +138,8 @@ TEST_F(IniOverride, EachKeyHasItsEffect)
         install(start);
         expected = start;
         row.expect(expected);
-        launcher_config.ini_file_name = copy_text(name.c_str());
-        apply_ini_overrides();
-        EXPECT_EQ("", differences(expected)) << "row: " << row.name;
+        apply_ini(name);
+        EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(expected)) << "row: " << row.name;
     }
 }
 
@@ -179,11 +152,11 @@ TEST_F(IniOverride, ValuesAreCutAt4095Characters)
         std::string name = "long" + std::to_string(length) + ".ini";
         write_ini(name, "JvmOptions=" + value + "\r\nAppOptions=" + value + "\r\n");
         install(Overridable());
-        launcher_config.ini_file_name = copy_text(name.c_str());
-        apply_ini_overrides();
+        apply_ini(name);
         Overridable expected;
         expected.jvm_options = expected.app_options = value.substr(0, 4095);
-        EXPECT_EQ("", differences(expected)) << "value of " << length << " characters";
+        EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(expected))
+            << "value of " << length << " characters";
     }
 }
 
@@ -197,19 +170,17 @@ TEST_F(IniOverride, UnreadableIniFileNameChangesNothing)
         {"no file of that name", "absent.ini"},
         {"empty name", ""},
         // Joined to the current directory, an absolute name names no file.
-        {"absolute name of an existing file", directory_ + "\\settings.ini"},
+        {"absolute name of an existing file", scratch_.path() + "\\settings.ini"},
     };
     for (const auto& row : cases) {
         Overridable configured;
         configured.stdout_mode = 2;
         install(configured);
-        launcher_config.ini_file_name = copy_text(row.ini_file_name.c_str());
-        apply_ini_overrides();
-        EXPECT_EQ("", differences(configured)) << "row: " << row.name;
+        apply_ini(row.ini_file_name);
+        EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(configured)) << "row: " << row.name;
     }
     // The file itself is read when named as the launcher names it.
-    launcher_config.ini_file_name = copy_text("settings.ini");
-    apply_ini_overrides();
+    apply_ini("settings.ini");
     EXPECT_STREQ("-Xmx1g", launcher_config.jvm_options) << "settings.ini was not read by its plain name";
 }
 

@@ -60,81 +60,45 @@ std::string heap_sizes_now()
 
 } // namespace
 
-TEST(Expansion, EnvironmentValueIsInsertedWithoutItsQuotes)
+// The rules are proven on the host; here the launcher's own sources of the
+// values: the C runtime's environment, the found runtime, the clock of the
+// thread locale and the physical memory status.
+TEST(Expansion, ValuesComeFromTheCRuntimesEnvironmentAndTheFoundRuntime)
 {
     put_variable("ORVANE_APP_DIR", "\"C:\\Program Files\\App\"");
-    EXPECT_EQ(expand("%ORVANE_APP_DIR%\\lib"), "C:\\Program Files\\App\\lib");
-    EXPECT_EQ(expand("%orvane_app_dir%\\lib"), "C:\\Program Files\\App\\lib") << "case of the name";
-    put_variable("ORVANE_APP_DIR", "");
-    EXPECT_EQ(expand("%ORVANE_APP_DIR%"), "%ORVANE_APP_DIR%");
-}
-
-TEST(Expansion, VariableSetOnlyInTheProcessBlockIsNotSeen)
-{
+    put_variable("JAVA_HOME", "C:\\env-jdk");
     ASSERT_TRUE(SetEnvironmentVariableA("ORVANE_BLOCK_ONLY", "block"));
-    EXPECT_EQ(expand("[%ORVANE_BLOCK_ONLY%]"), "[]");
+    ASSERT_TRUE(copy_bounded(found_java_home, path_size, "C:\\jre8"));
+    EXPECT_EQ(expand("%orvane_app_dir%\\lib"), "C:\\Program Files\\App\\lib");
+    EXPECT_EQ(expand("[%ORVANE_BLOCK_ONLY%]"), "[]") << "a variable set only in the process block was seen";
+    EXPECT_EQ(expand("%JAVA_HOME%\\bin;%java_home%\\bin"), "C:\\jre8\\bin;C:\\env-jdk\\bin");
+    found_java_home[0] = '\0';
+    EXPECT_EQ(expand("x%JAVA_HOME%y"), "xy");
+    put_variable("ORVANE_APP_DIR", "");
+    put_variable("JAVA_HOME", "");
     SetEnvironmentVariableA("ORVANE_BLOCK_ONLY", nullptr);
 }
 
-TEST(Expansion, UndefinedNamesAndPercentPairsAddNothing)
+TEST(Expansion, DateTimeAndHeapSizesAreThoseOfTheMachineNow)
 {
-    EXPECT_EQ(expand("x%ORVANE_UNDEFINED%y"), "xy");
-    EXPECT_EQ(expand("%ORVANE_UNDEFINED%"), "%ORVANE_UNDEFINED%");
-    EXPECT_EQ(expand("50%%"), "50") << "the empty name is not in the environment";
-}
-
-TEST(Expansion, JavaHomeIsTheFoundRuntimeNotTheEnvironment)
-{
-    put_variable("JAVA_HOME", "C:\\env-jdk");
-    found_java_home[0] = '\0';
-    EXPECT_EQ(expand("x%JAVA_HOME%y"), "xy");
-    ASSERT_TRUE(copy_bounded(found_java_home, path_size, "C:\\jre8"));
-    EXPECT_EQ(expand("%JAVA_HOME%\\bin"), "C:\\jre8\\bin");
-    EXPECT_EQ(expand("%java_home%\\bin"), "C:\\env-jdk\\bin");
-    found_java_home[0] = '\0';
-    put_variable("JAVA_HOME", "");
-}
-
-TEST(Expansion, DateAndTimeAreThoseOfTheThreadLocaleNow)
-{
-    std::string before = local_date_and_time();
-    std::string expanded = expand("%DATE%-%time%");
-    std::string after = local_date_and_time();
-    ASSERT_EQ(before.size(), 15u) << before;
+    std::string before = local_date_and_time() + "|" + heap_sizes_now();
+    std::string expanded = expand("%DATE%-%time%|%AVAILRAM50%|%AVAILRAM%|%TOTALRAM25%|%TOTALRAM101%");
+    std::string after = local_date_and_time() + "|" + heap_sizes_now();
+    ASSERT_EQ(before.find('|'), 15u) << before;
     EXPECT_TRUE(expanded == before || expanded == after)
         << "expanded " << expanded << ", before " << before << ", after " << after;
 }
 
-TEST(Expansion, HeapSizesFollowThePhysicalMemoryStatus)
-{
-    std::string before = heap_sizes_now();
-    std::string expanded = expand("%AVAILRAM50%|%AVAILRAM%|%TOTALRAM25%|%TOTALRAM101%");
-    std::string after = heap_sizes_now();
-    EXPECT_TRUE(expanded == before || expanded == after)
-        << "expanded " << expanded << ", before " << before << ", after " << after;
-}
-
-TEST(Expansion, PreparedOutputPathHasEveryDirectoryButTheFile)
-{
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ready()) << scratch.path();
-    char* prepared = prepare_output_path("logs\\app\\out.log");
-    EXPECT_STREQ(prepared, "logs\\app\\out.log");
-    free(prepared);
-    EXPECT_EQ(path_is_directory("logs"), 1);
-    EXPECT_EQ(path_is_directory("logs\\app"), 1);
-    EXPECT_EQ(GetFileAttributesA("logs\\app\\out.log"), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST(Expansion, PreparedOutputPathIsExpandedBeforeItsDirectoriesAreMade)
+TEST(Expansion, PreparedOutputPathIsExpandedAndHasEveryDirectoryButTheFile)
 {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.ready()) << scratch.path();
     put_variable("ORVANE_LOG_ROOT", "\"var\"");
-    char* prepared = prepare_output_path("%ORVANE_LOG_ROOT%\\log\\err.log");
-    EXPECT_STREQ(prepared, "var\\log\\err.log");
+    char* prepared = prepare_output_path("%ORVANE_LOG_ROOT%\\log\\app\\err.log");
+    EXPECT_STREQ(prepared, "var\\log\\app\\err.log");
     free(prepared);
-    EXPECT_EQ(path_is_directory("var\\log"), 1);
+    EXPECT_EQ(path_is_directory("var\\log\\app"), 1);
+    EXPECT_EQ(GetFileAttributesA("var\\log\\app\\err.log"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("%ORVANE_LOG_ROOT%"), INVALID_FILE_ATTRIBUTES);
     put_variable("ORVANE_LOG_ROOT", "");
 }
