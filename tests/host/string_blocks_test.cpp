@@ -99,15 +99,6 @@ TEST(StringBlock, RefusesEntriesThatEndPastTheBlock)
         }
     }
 
-    // A length that claims more units than the block holds.
-    Bytes lying = {100, 0, 'a', 0, 'b', 0};
-    auto copy = exact_copy(lying, lying.size());
-    const unsigned char* units = nullptr;
-    size_t length = 0;
-    EXPECT_FALSE(string_block_entry(copy.get(), lying.size(), 0, &units, &length));
-    Bytes odd = {1, 0, 'a'}; // half a code unit
-    copy = exact_copy(odd, odd.size());
-    EXPECT_FALSE(string_block_entry(copy.get(), odd.size(), 0, &units, &length));
 }
 
 TEST(StringBlock, IdsMapToBlockAndIndex)

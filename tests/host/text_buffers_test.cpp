@@ -7,48 +7,35 @@
 
 TEST(GrowString, StaysEmptyUntilARealAppendThenGrowsByFourTimesItOrAtLeast1024)
 {
+    const struct {
+        const char* text;  // null: free the string
+        size_t repeat;
+        size_t length, capacity;
+    } steps[] = {
+        {nullptr, 0, 0, 0},  {"", 1, 0, 0},       {"a", 10, 10, 1024}, {"b", 1013, 1023, 1024},
+        {"c", 1, 1024, 2048}, {"d", 1500, 2524, 8048}, {nullptr, 0, 0, 0},  {"e", 3000, 3000, 12000},
+    };
     GrowString string{};
     grow_string_append(&string, nullptr);
-    grow_string_append(&string, "");
-    EXPECT_EQ(string.text, nullptr);
-    EXPECT_EQ(string.length, 0u);
-    EXPECT_EQ(string.capacity, 0u);
-
-    std::string expected(10, 'a');
-    grow_string_append(&string, expected.c_str());
-    ASSERT_NE(string.text, nullptr);
-    EXPECT_EQ(string.capacity, 1024u);
-    for (size_t i = 10; i < 1024; ++i)
-        ASSERT_EQ(string.text[i], '\0') << "byte " << i << " of the first allocation";
-
-    std::string more(1013, 'b');
-    grow_string_append(&string, more.c_str());
-    expected += more;
-    EXPECT_EQ(string.length, 1023u);
-    EXPECT_EQ(string.capacity, 1024u);
-    EXPECT_EQ(std::string(string.text), expected);
-
-    grow_string_append(&string, "c");
-    expected += "c";
-    EXPECT_EQ(string.length, 1024u);
-    EXPECT_EQ(string.capacity, 2048u);
-    EXPECT_EQ(std::string(string.text), expected);
-
-    std::string large(1500, 'd'); // 4 * 1500 is more than 1024
-    grow_string_append(&string, large.c_str());
-    expected += large;
-    EXPECT_EQ(string.capacity, 2048u + 6000u);
-    EXPECT_EQ(std::string(string.text), expected);
-    EXPECT_EQ(string.length, expected.size());
-
-    grow_string_free(&string);
-    EXPECT_EQ(string.text, nullptr);
-    EXPECT_EQ(string.capacity, 0u);
-
-    grow_string_append(&string, std::string(3000, 'e').c_str());
-    EXPECT_EQ(string.capacity, 12000u);
-    EXPECT_EQ(string.length, 3000u);
-    EXPECT_EQ(std::string(string.text), std::string(3000, 'e'));
+    std::string expected;
+    for (const auto& step : steps) {
+        SCOPED_TRACE("after " + std::string(step.text == nullptr ? "free" : step.text) + " x" +
+                     std::to_string(step.repeat));
+        if (step.text == nullptr) {
+            grow_string_free(&string);
+            expected.clear();
+        } else {
+            std::string added;
+            for (size_t i = 0; i < step.repeat; ++i)
+                added += step.text;
+            grow_string_append(&string, added.c_str());
+            expected += added;
+        }
+        EXPECT_EQ(string.length, step.length);
+        EXPECT_EQ(string.capacity, step.capacity);
+        EXPECT_EQ(string.text == nullptr ? std::string("<null>") : std::string(string.text),
+                  string.capacity == 0 ? "<null>" : expected);
+    }
     grow_string_free(&string);
 }
 

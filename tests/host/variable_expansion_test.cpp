@@ -77,24 +77,16 @@ std::string expand(const char* text, const char* java_home = "C:\\jre", int addr
     return result;
 }
 
-struct Row {
-    const char* text;
-    const char* expected;
-};
-
-void expect_rows(const Row* rows, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        SCOPED_TRACE(std::string("row ") + std::to_string(i) + ": [" + rows[i].text + "]");
-        EXPECT_EQ(expand(rows[i].text), rows[i].expected);
-    }
-}
-
 } // namespace
 
-TEST(VariableExpansion, ScansPercentSignsAndKeepsUnclosedNames)
+TEST(VariableExpansion, ExpandsEachKindOfReferenceByItsRules)
 {
-    const Row rows[] = {
+    const struct {
+        const char* text;
+        const char* expected;
+        const char* java_home = "C:\\jre";
+    } rows[] = {
+        // Percent signs, unclosed and undefined names.
         {"", ""},
         {"plain text", "plain text"},
         {"50%%", "50"},
@@ -108,13 +100,7 @@ TEST(VariableExpansion, ScansPercentSignsAndKeepsUnclosedNames)
         {"%", "%"},
         {"%%", "%%"},
         {"%APPS%\\bin;%apps%\\lib", "C:\\apps\\bin;C:\\apps\\lib"},
-    };
-    expect_rows(rows, sizeof rows / sizeof rows[0]);
-}
-
-TEST(VariableExpansion, TrimsOneQuoteAtEachEndOfAValue)
-{
-    const Row rows[] = {
+        // One quote is trimmed at each end of an environment value.
         {"%QUOTED%\\lib", "C:\\Program Files\\app\\lib"},
         {"[%LEADING%]", "[abc]"},
         {"[%TRAILING%]", "[abc]"},
@@ -124,34 +110,24 @@ TEST(VariableExpansion, TrimsOneQuoteAtEachEndOfAValue)
         {"[%INNER%]", "[a\"b]"},
         {"[%EMPTY%]", "[]"},
         {"%EMPTY%", "%EMPTY%"},
-    };
-    expect_rows(rows, sizeof rows / sizeof rows[0]);
-}
-
-TEST(VariableExpansion, JavaHomeIsTheFoundRuntimeOnlyWhenSpelledExactly)
-{
-    EXPECT_EQ(expand("%JAVA_HOME%\\bin"), "C:\\jre\\bin");
-    EXPECT_EQ(expand("%java_home%\\bin"), "C:\\env-jdk\\bin");
-    EXPECT_EQ(expand("%Java_Home%"), "C:\\env-jdk");
-    EXPECT_EQ(expand("[%JAVA_HOME%]", "\"C:\\q\""), "[\"C:\\q\"]") << "not trimmed";
-}
-
-TEST(VariableExpansion, JavaHomeAddsNothingWhenNoRegisteredRuntimePassed)
-{
-    EXPECT_EQ(expand("x%JAVA_HOME%y", ""), "xy");
-    EXPECT_EQ(expand("%JAVA_HOME%", ""), "%JAVA_HOME%");
-}
-
-TEST(VariableExpansion, DateAndTimeIgnoreCase)
-{
-    const Row rows[] = {
+        // JAVA_HOME is the found runtime only when spelled exactly, and is not trimmed.
+        {"%JAVA_HOME%\\bin", "C:\\jre\\bin"},
+        {"%java_home%\\bin", "C:\\env-jdk\\bin"},
+        {"%Java_Home%", "C:\\env-jdk"},
+        {"[%JAVA_HOME%]", "[\"C:\\q\"]", "\"C:\\q\""},
+        {"x%JAVA_HOME%y", "xy", ""},
+        {"%JAVA_HOME%", "%JAVA_HOME%", ""},
+        // DATE and TIME ignore case.
         {"%DATE%", "20261205"},
         {"%date%", "20261205"},
         {"%time%", "140309"},
         {"log-%Date%-%TIME%.txt", "log-20261205-140309.txt"},
         {"[%DATES%]", "[]"},
     };
-    expect_rows(rows, sizeof rows / sizeof rows[0]);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("[") + row.text + "] with JAVA_HOME [" + row.java_home + "]");
+        EXPECT_EQ(expand(row.text, row.java_home), row.expected);
+    }
 }
 
 TEST(VariableExpansion, FailingDateCallAddsNothing)

@@ -7,22 +7,10 @@
 namespace {
 
 struct ParseCase {
-    const char* text;
+    std::string text;
     VersionOperator op;
     int32_t value;
 };
-
-const char* operator_name(VersionOperator op)
-{
-    switch (op) {
-    case version_greater_than: return ">";
-    case version_at_least: return ">=";
-    case version_equal: return "=";
-    case version_less_than: return "<";
-    case version_at_most: return "<=";
-    }
-    return "?";
-}
 
 const ParseCase parse_cases[] = {
     {"1.2.0", version_at_least, 1020000},
@@ -51,33 +39,19 @@ const ParseCase parse_cases[] = {
     {"2147.48.36.47", version_at_least, 2147483647},
     {"2147.48.36.48", version_at_least, -2147483647 - 1}, // wraps at 32 bits
     {"99.99.99.100", version_at_least, 100000000},        // 99999999 + 1, fields carry
+    {"1." + std::string(255, '0') + "7.3", version_at_least, 1000300}, // a field of over 255 characters is 0
+    {"1." + std::string(254, '0') + "7.3", version_at_least, 1070300},
+    {"4294967297", version_at_least, 1000000},            // wraps at 32 bits without overflow
+    {"0.4294967296", version_at_least, 0},
 };
 
 TEST(ParseVersionConstraint, ReadsOperatorAndFourFieldsOfEveryRow)
 {
     for (const ParseCase& row : parse_cases) {
-        VersionConstraint got = parse_version_constraint(row.text);
-        EXPECT_EQ(got.op, row.op) << "row \"" << row.text << "\": operator "
-                                  << operator_name(got.op) << ", expected "
-                                  << operator_name(row.op);
+        VersionConstraint got = parse_version_constraint(row.text.c_str());
+        EXPECT_EQ(got.op, row.op) << "row \"" << row.text << "\"";
         EXPECT_EQ(got.value, row.value) << "row \"" << row.text << "\"";
     }
-}
-
-TEST(ParseVersionConstraint, FieldOfMoreThan255CharactersCountsAsZero)
-{
-    std::string long_zeros(255, '0');
-    EXPECT_EQ(parse_version_constraint(("1." + long_zeros + "7.3").c_str()).value, 1000300);
-    EXPECT_EQ(parse_version_constraint(("1." + long_zeros.substr(1) + "7.3").c_str()).value,
-              1070300);
-}
-
-TEST(ParseVersionConstraint, OverlongFieldOfDigitsWrapsWithoutOverflow)
-{
-    // 4294967296 wraps to 0; 4294967297 to 1: undefined behaviour would show
-    // under the sanitizers.
-    EXPECT_EQ(parse_version_constraint("4294967297").value, 1000000);
-    EXPECT_EQ(parse_version_constraint("0.4294967296").value, 0);
 }
 
 struct SatisfiesCase {
@@ -114,31 +88,13 @@ TEST(VersionSatisfiesAll, AcceptsExactlyTheVersionsMeetingEveryEntry)
             << "version \"" << row.version << "\" against \"" << row.constraints << "\"";
 }
 
-TEST(VersionSatisfiesAll, NoListAcceptsEveryVersion)
+// The comparison by each operator is in the rows above.
+TEST(VersionSatisfiesAll, NoListAcceptsEveryVersionAndTheConfiguredListStaysWhole)
 {
     EXPECT_TRUE(version_satisfies_all("0.0.1", nullptr));
-}
-
-TEST(VersionSatisfiesAll, LeavesTheConfiguredListWhole)
-{
     char constraints[] = "1.4;<1.6";
     version_satisfies_all("1.5", constraints);
     EXPECT_STREQ(constraints, "1.4;<1.6");
-}
-
-TEST(VersionSatisfies, ComparesAsSignedIntegersByOperator)
-{
-    EXPECT_TRUE(version_satisfies(5, {version_greater_than, 4}));
-    EXPECT_FALSE(version_satisfies(4, {version_greater_than, 4}));
-    EXPECT_TRUE(version_satisfies(4, {version_at_least, 4}));
-    EXPECT_FALSE(version_satisfies(3, {version_at_least, 4}));
-    EXPECT_TRUE(version_satisfies(4, {version_equal, 4}));
-    EXPECT_FALSE(version_satisfies(5, {version_equal, 4}));
-    EXPECT_TRUE(version_satisfies(3, {version_less_than, 4}));
-    EXPECT_FALSE(version_satisfies(4, {version_less_than, 4}));
-    EXPECT_TRUE(version_satisfies(4, {version_at_most, 4}));
-    EXPECT_FALSE(version_satisfies(5, {version_at_most, 4}));
-    EXPECT_TRUE(version_satisfies(-1, {version_less_than, 0}));
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <strings.h>
 
 #include <algorithm>
@@ -327,18 +326,6 @@ void unlock_capture() { capture_mutex.unlock(); }
 
 bool service_mode = false;
 bool reporting_enabled = true;
-void* event_source = nullptr;
-void* launcher_instance = nullptr;
-
-int route_report(bool is_error, const char* text)
-{
-    return record_report(is_error ? ReportKind::error : ReportKind::notice, text);
-}
-
-int report_notice(const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::notice, "");
-}
 
 int report_error(const char* format, ...)
 {
@@ -353,16 +340,6 @@ int report_error_with_reason(const char* format, ...)
         return 0;
     std::string reason = std::string("\n\nReason: ") + strerror(errno);
     RECORD_FORMATTED(ReportKind::error_with_reason, reason);
-}
-
-int report_system_error()
-{
-    return record_report(ReportKind::system_error, strerror(errno));
-}
-
-int report_error_with_details(const char* details, const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::error_with_details, std::string("\n") + details);
 }
 
 int report_fatal_error_with_output(const char* format, ...)

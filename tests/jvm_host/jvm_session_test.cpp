@@ -142,6 +142,12 @@ protected:
         return reports[0].text;
     }
 
+    void expect_properties(const std::vector<std::pair<const char*, std::string>>& expected)
+    {
+        for (const auto& [key, value] : expected)
+            EXPECT_EQ(probe("property", key), value) << key;
+    }
+
     void expect_no_pending_exception_and_a_working_next_call()
     {
         EXPECT_FALSE(env->ExceptionCheck()) << "an exception is still pending";
@@ -171,13 +177,6 @@ TEST_F(JvmSession, CreationPassesConfiguredOptionsAndTheQuotedClassPath)
     EXPECT_EQ(property("orvane.test"), "yes");
     EXPECT_EQ(property("orvane.home"), ORVANE_JDK_HOME);
     EXPECT_EQ(property("java.class.path"), ORVANE_TEST_CLASSES);
-    jclass runtime = env->FindClass("java/lang/Runtime");
-    jmethodID get_runtime = env->GetStaticMethodID(runtime, "getRuntime", "()Ljava/lang/Runtime;");
-    jobject current = env->CallStaticObjectMethod(runtime, get_runtime);
-    ASSERT_FALSE(env->ExceptionCheck());
-    jlong max_memory = env->CallLongMethod(current, env->GetMethodID(runtime, "maxMemory", "()J"));
-    ASSERT_FALSE(env->ExceptionCheck());
-    EXPECT_LE(max_memory, 64LL << 20) << "-Xmx64m did not reach the JVM";
 }
 
 TEST_F(JvmSession, JvmOutputGoesThroughTheVfprintfHookIntoTheCaptureWithCrLf)
@@ -188,31 +187,7 @@ TEST_F(JvmSession, JvmOutputGoesThroughTheVfprintfHookIntoTheCaptureWithCrLf)
     EXPECT_EQ(captured_at_creation.find('\n'), captured_at_creation.find("\r\n") + 1) << "a line feed alone";
 }
 
-TEST_F(JvmSession, ExceptionDescribeNamesTheThreadThroughTheHookAndPrintsTheTraceOnStandardError)
-{
-    // The hook receives HotSpot's format and arguments: the thread name is
-    // filled in. The trace itself is Java's System.err output.
-    jclass type = env->FindClass("java/lang/IllegalArgumentException");
-    ASSERT_NE(type, nullptr);
-    ASSERT_EQ(env->ThrowNew(type, "described"), 0);
-    bool was_pending = false;
-    std::string err = capture_stderr([&] { was_pending = check_java_exception(env); });
-    EXPECT_TRUE(was_pending);
-    EXPECT_EQ(captured(), describe_prefix);
-    EXPECT_EQ(err, "java.lang.IllegalArgumentException: described\n");
-    EXPECT_FALSE(env->ExceptionCheck());
-    EXPECT_FALSE(check_java_exception(env)) << "nothing pending now";
-}
-
 // ---- the JNI call layer ----------------------------------------------------
-
-TEST_F(JvmSession, SetSystemPropertyOverwritesAnExistingValue)
-{
-    EXPECT_TRUE(set_system_property(env, "orvane.test", "overwritten"));
-    EXPECT_EQ(property("orvane.test"), "overwritten");
-    EXPECT_TRUE(recorded_reports().empty());
-    set_system_property(env, "orvane.test", "yes");
-}
 
 TEST_F(JvmSession, SetSystemPropertyRefusedBySecurityManagerIsMessage13AndCleared)
 {
@@ -227,22 +202,9 @@ TEST_F(JvmSession, SetSystemPropertyRefusedBySecurityManagerIsMessage13AndCleare
     expect_no_pending_exception_and_a_working_next_call();
 }
 
-TEST_F(JvmSession, ToJavaStringMakesOneUnitPerCharacterAndEmptyTextLengthZero)
-{
-    jstring empty = to_java_string(env, "");
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(env->GetStringLength(empty), 0);
-    jstring text = to_java_string(env, "gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC");  // "grüße 日本"
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(env->GetStringLength(text), 8);
-    const jchar* units = env->GetStringChars(text, nullptr);
-    EXPECT_EQ(units[2], 0x00FC);
-    EXPECT_EQ(units[7], 0x672C);
-    env->ReleaseStringChars(text, units);
-}
-
 // ---- system properties of the invocation -----------------------------------
 
+// A stale value is overwritten; the service values are set in service mode only.
 TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
 {
     char start[current_directory_size];
@@ -254,7 +216,6 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
     launcher_config.show_console = true;
     copy_bounded(extract_dir, sizeof extract_dir, "/tmp/orvane extract");
     ASSERT_TRUE(set_system_property(env, "orvane.exe.path", "stale"));
-
     bool returned = run_main({});
     // The console's streams went to a file "CONOUT$" here.
     EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
@@ -264,17 +225,11 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
     ASSERT_TRUE(returned);
     char exe[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
-    EXPECT_EQ(probe("property", "user.dir"), work) << "user.dir was not overwritten";
-    EXPECT_EQ(probe("property", "orvane.exe.path"), exe);
-    EXPECT_EQ(probe("property", "orvane.csidl.appdata"), appdata_folder);
-    EXPECT_EQ(probe("property", "orvane.csidl.local.appdata"), local_appdata_folder);
-    EXPECT_EQ(probe("property", "orvane.csidl.personal"), personal_folder);
-    EXPECT_EQ(probe("property", "orvane.extract.path"), "/tmp/orvane extract");
-    EXPECT_EQ(probe("property", "orvane.appini.showconsole"), "true");
-    EXPECT_EQ(probe("property", "orvane.service.name"), "<null>");
-    EXPECT_EQ(probe("property", "orvane.service.description"), "<null>");
-    EXPECT_EQ(probe("property", "orvane.service.starttype"), "<null>");
-    EXPECT_EQ(probe("threadName"), "main");
+    expect_properties({{"user.dir", work}, {"orvane.exe.path", exe}, {"orvane.csidl.appdata", appdata_folder},
+                       {"orvane.csidl.local.appdata", local_appdata_folder}, {"orvane.csidl.personal", personal_folder},
+                       {"orvane.extract.path", "/tmp/orvane extract"}, {"orvane.appini.showconsole", "true"},
+                       {"orvane.service.name", "<null>"}, {"orvane.service.description", "<null>"},
+                       {"orvane.service.starttype", "<null>"}});
     EXPECT_TRUE(recorded_reports().empty());
 }
 
@@ -282,25 +237,23 @@ TEST_F(JvmSession, LaunchPropertiesSkipAnUnavailableFolderAndAnEmptyExtractDirec
 {
     unavailable_folders = {28};
     ASSERT_TRUE(run_main({}));
-    EXPECT_EQ(probe("property", "orvane.csidl.appdata"), appdata_folder);
-    EXPECT_EQ(probe("property", "orvane.csidl.local.appdata"), "<null>");
-    EXPECT_EQ(probe("property", "orvane.csidl.personal"), personal_folder);
-    EXPECT_EQ(probe("property", "orvane.extract.path"), "<null>");
-    EXPECT_EQ(probe("property", "orvane.appini.showconsole"), "false");
+    expect_properties({{"orvane.csidl.appdata", appdata_folder}, {"orvane.csidl.local.appdata", "<null>"},
+                       {"orvane.extract.path", "<null>"}, {"orvane.appini.showconsole", "false"}});
     EXPECT_TRUE(recorded_reports().empty());
 }
 
+// The description also shows each text made one UTF-16 unit per character.
 TEST_F(JvmSession, ServiceModeAddsServiceNameDescriptionAndStartType)
 {
     service_mode = true;
     launcher_config.service_name = copy_text("OrvaneTest");
-    launcher_config.service_description = copy_text("Runs the tests \xE2\x80\x93 quietly");
+    launcher_config.service_description = copy_text("Runs the tests \xE2\x80\x93 gr\xC3\xBC\xC3\x9F" "lich");
     for (bool manual : {true, false}) {
         launcher_config.service_manual_start = manual;
         ASSERT_TRUE(run_main({}));
-        EXPECT_EQ(probe("property", "orvane.service.name"), "OrvaneTest");
-        EXPECT_EQ(probe("property", "orvane.service.description"), "Runs the tests \xE2\x80\x93 quietly");
-        EXPECT_EQ(probe("property", "orvane.service.starttype"), manual ? "0" : "1");
+        expect_properties({{"orvane.service.name", "OrvaneTest"},
+                           {"orvane.service.description", "Runs the tests \xE2\x80\x93 gr\xC3\xBC\xC3\x9F" "lich"},
+                           {"orvane.service.starttype", manual ? "0" : "1"}});
     }
     std::vector<std::string> events = recorded_events();
     EXPECT_NE(std::find(events.begin(), events.end(), "install_console_ctrl_handler"), events.end());
@@ -319,30 +272,6 @@ TEST_F(JvmSession, RelativeFilesResolveInTheWorkingDirectoryForFileAndStreamAlik
     EXPECT_EQ(seen, session_work + "/x|in the working directory");
 }
 
-// ---- the argument array ----------------------------------------------------
-
-TEST_F(JvmSession, MainGetsExpandedStaticOptionsThenTheArgumentsAsTyped)
-{
-    setenv("ORVANE_TEST_VALUE", "expanded", 1);
-    launcher_config.static_options = copy_text("--static \"two words\" %ORVANE_TEST_VALUE%");
-    launcher_config.app_options = copy_text("unused");
-    ASSERT_TRUE(run_main({"plain", "gr\xC3\xBC\xC3\x9F" "e", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
-                          "%ORVANE_TEST_VALUE%", "", "a b"}));
-    EXPECT_EQ(probe("arguments"), "[--static][two words][expanded][plain][gr\xC3\xBC\xC3\x9F" "e]"
-                                  "[\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E][%ORVANE_TEST_VALUE%][][a b]");
-}
-
-TEST_F(JvmSession, MainWithoutArgumentsGetsTheExpandedApplicationOptions)
-{
-    setenv("ORVANE_TEST_VALUE", "expanded", 1);
-    launcher_config.app_options = copy_text("first %ORVANE_TEST_VALUE%");
-    ASSERT_TRUE(run_main({}));
-    EXPECT_EQ(probe("arguments"), "[first][expanded]");
-    launcher_config.app_options = copy_text("");
-    ASSERT_TRUE(run_main({}));
-    EXPECT_EQ(probe("arguments"), "");
-}
-
 // ---- standard streams ------------------------------------------------------
 
 std::string file_text(const std::string& path)
@@ -353,40 +282,26 @@ std::string file_text(const std::string& path)
     return text.str();
 }
 
-TEST_F(JvmSession, LogFilesTakeSystemOutAndErrTruncatedAppendedOrShared)
+// Truncation, appending and a shared file are judged end to end; here the
+// streams are made by HotSpot's own classes.
+TEST_F(JvmSession, LogFilesTakeSystemOutAndErrTruncatedOrAppended)
 {
-    std::string base = "/tmp/orvane-jvm-host-logs-" + std::to_string(getpid());
-    const struct {
-        const char* name;
-        std::string out_file, err_file;
-        bool out_append, err_append;
-        std::string out_expected, err_expected;
-    } rows[] = {
-        {"two files, output appended", base + "-out.log", base + "-err.log", true, false, "old\nout a\nout c\n",
-         "err b\n"},
-        {"one file, one stream", base + "-both.log", base + "-both.log", false, true,
-         "out a\nerr b\nout c\n", "out a\nerr b\nout c\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        for (const std::string& path : {row.out_file, row.err_file}) {
-            std::ofstream old(path);
-            old << "old\n";
-        }
-        reset_launcher_config("", "orvane/test/Streams");
-        LauncherConfig& c = launcher_config;
-        c.stdout_mode = c.stderr_mode = 1;
-        c.stdout_file = copy_text(row.out_file.c_str());
-        c.stderr_file = copy_text(row.err_file.c_str());
-        c.stdout_append = row.out_append;
-        c.stderr_append = row.err_append;
-        EXPECT_TRUE(run_main({"a", "b", "c"}));
-        EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
-        EXPECT_EQ(file_text(row.out_file), row.out_expected);
-        EXPECT_EQ(file_text(row.err_file), row.err_expected);
-        unlink(row.out_file.c_str());
-        unlink(row.err_file.c_str());
-    }
+    std::string out_file = "/tmp/orvane-jvm-host-out-" + std::to_string(getpid());
+    std::string err_file = "/tmp/orvane-jvm-host-err-" + std::to_string(getpid());
+    for (const std::string& path : {out_file, err_file})
+        std::ofstream(path) << "old\n";
+    reset_launcher_config("", "orvane/test/Streams");
+    LauncherConfig& c = launcher_config;
+    c.stdout_mode = c.stderr_mode = 1;
+    c.stdout_file = copy_text(out_file.c_str());
+    c.stderr_file = copy_text(err_file.c_str());
+    c.stdout_append = true;
+    EXPECT_TRUE(run_main({"a", "b", "c"}));
+    EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
+    EXPECT_EQ(file_text(out_file), "old\nout a\nout c\n");
+    EXPECT_EQ(file_text(err_file), "err b\n");
+    unlink(out_file.c_str());
+    unlink(err_file.c_str());
     EXPECT_TRUE(recorded_reports().empty());
 }
 
@@ -402,39 +317,36 @@ TEST_F(JvmSession, UnopenableLogFileIsMessage11WithFileOutputStream)
 
 // ---- failures of the main class --------------------------------------------
 
-TEST_F(JvmSession, MissingMainClassIsMessage9WithTheSlashNameAndItsTrace)
+// Each failure is reported once, its trace is on Java's standard error, and
+// no exception is left pending.
+TEST_F(JvmSession, MainClassFailuresAreMessages9To13WithTheirTraces)
 {
-    launcher_config.main_class = copy_text("orvane/test/NoSuchClass");
-    std::string err;
-    EXPECT_FALSE(run_main({}, &err));
-    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error locating class: orvane/test/NoSuchClass");
-    EXPECT_TRUE(contains(err, "java.lang.NoClassDefFoundError: orvane/test/NoSuchClass\n")) << err;
-    EXPECT_TRUE(contains(err, "Caused by: java.lang.ClassNotFoundException: orvane.test.NoSuchClass\n")) << err;
-    EXPECT_EQ(captured(), describe_prefix);
-    expect_no_pending_exception_and_a_working_next_call();
-}
-
-TEST_F(JvmSession, ClassWithoutStaticMainIsMessage10AndItsTrace)
-{
-    launcher_config.main_class = copy_text("orvane/test/NoMain");
-    std::string err;
-    EXPECT_FALSE(run_main({}, &err));
-    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error locating method: main(java/lang/String[])");
-    EXPECT_EQ(err, "java.lang.NoSuchMethodError: static Lorvane/test/NoMain;.main([Ljava/lang/String;)V\n");
-    EXPECT_EQ(captured(), describe_prefix);
-    expect_no_pending_exception_and_a_working_next_call();
-}
-
-TEST_F(JvmSession, MainThrowingIsMessage13WithItsStackTraceOnStandardError)
-{
-    launcher_config.main_class = copy_text("orvane/test/Thrower");
-    std::string err;
-    EXPECT_FALSE(run_main({}, &err));
-    EXPECT_EQ(only_report(ReportKind::fatal_with_output), "Error invoking method: main(java/lang/String[])");
-    EXPECT_TRUE(contains(err, "java.lang.IllegalStateException: thrown by main\n"
-                              "\tat orvane.test.Thrower.main(Thrower.java:5)\n")) << err;
-    EXPECT_EQ(captured(), describe_prefix);
-    expect_no_pending_exception_and_a_working_next_call();
+    const struct {
+        const char* main_class;
+        const char* report;
+        std::vector<std::string> trace;
+    } rows[] = {
+        {"orvane/test/NoSuchClass", "Error locating class: orvane/test/NoSuchClass",
+         {"java.lang.NoClassDefFoundError: orvane/test/NoSuchClass\n",
+          "Caused by: java.lang.ClassNotFoundException: orvane.test.NoSuchClass\n"}},
+        {"orvane/test/NoMain", "Error locating method: main(java/lang/String[])",
+         {"java.lang.NoSuchMethodError: static Lorvane/test/NoMain;.main([Ljava/lang/String;)V\n"}},
+        {"orvane/test/Thrower", "Error invoking method: main(java/lang/String[])",
+         {"java.lang.IllegalStateException: thrown by main\n\tat orvane.test.Thrower.main(Thrower.java:5)\n"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.main_class);
+        clear_layer_records();
+        captured_length = 0;
+        launcher_config.main_class = copy_text(row.main_class);
+        std::string err;
+        EXPECT_FALSE(run_main({}, &err));
+        EXPECT_EQ(only_report(ReportKind::fatal_with_output), row.report);
+        for (const std::string& part : row.trace)
+            EXPECT_TRUE(contains(err, part)) << err;
+        EXPECT_EQ(captured(), describe_prefix);
+        expect_no_pending_exception_and_a_working_next_call();
+    }
 }
 
 // ---- a second main call ----------------------------------------------------
@@ -454,9 +366,8 @@ TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryW
     EXPECT_TRUE(primary_returned);
     EXPECT_TRUE(secondary_returned);
     EXPECT_EQ(state_after, JNI_EDETACHED) << "the secondary invocation left its thread attached";
-    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "order", nullptr), "first-entered;second-ran;first-released;");
-    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "secondArguments", nullptr), "stop,now");
-    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "secondThread", nullptr), "Orvane thread");
+    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "summary", nullptr),
+              "first-entered;second-ran;first-released; stop,now Orvane thread");
     EXPECT_TRUE(recorded_reports().empty());
 }
 

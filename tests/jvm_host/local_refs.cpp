@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdarg>
-#include <vector>
 
 namespace {
 
@@ -14,7 +13,6 @@ const JNIInvokeInterface_* original_vm = nullptr;
 JNIInvokeInterface_ counted_vm;
 
 thread_local long live = 0;
-thread_local std::vector<long> frames; // live counts of the enclosing frames
 std::atomic<long> at_last_detach{-1};
 
 // Whether the call came from the launcher's code in this executable. The
@@ -85,33 +83,10 @@ void JNICALL DeleteLocalRef(JNIEnv* e, jobject o)
     original->DeleteLocalRef(e, o);
 }
 
-jint JNICALL PushLocalFrame(JNIEnv* e, jint capacity)
-{
-    jint status = original->PushLocalFrame(e, capacity);
-    if (status == JNI_OK && from_launcher(__builtin_return_address(0))) {
-        frames.push_back(live);
-        live = 0;
-    }
-    return status;
-}
-
-jobject JNICALL PopLocalFrame(JNIEnv* e, jobject result)
-{
-    void* caller = __builtin_return_address(0);
-    if (!from_launcher(caller))
-        return original->PopLocalFrame(e, result);
-    if (!frames.empty()) {
-        live = frames.back();
-        frames.pop_back();
-    }
-    return made(original->PopLocalFrame(e, result), caller);
-}
-
 void count_on(JNIEnv* env)
 {
     env->functions = &counted;
     live = 0;
-    frames.clear();
 }
 
 jint JNICALL AttachCurrentThread(JavaVM* vm, void** penv, void* args)
@@ -141,7 +116,6 @@ void start_counting_local_refs(JavaVM* vm, JNIEnv* env)
     USE(CallStaticObjectMethodV); USE(CallStaticObjectMethodA); USE(GetObjectField);
     USE(GetStaticObjectField); USE(NewString); USE(NewStringUTF); USE(NewObjectArray);
     USE(GetObjectArrayElement); USE(NewByteArray); USE(NewCharArray); USE(DeleteLocalRef);
-    USE(PushLocalFrame); USE(PopLocalFrame);
 #undef USE
     original_vm = vm->functions;
     counted_vm = *original_vm;
@@ -160,11 +134,6 @@ void stop_counting_local_refs(JavaVM* vm, JNIEnv* env)
 long live_local_refs()
 {
     return live;
-}
-
-void reset_live_local_refs()
-{
-    live = 0;
 }
 
 long live_local_refs_at_last_detach()

@@ -11,8 +11,8 @@ void start_counting_local_refs(JavaVM* vm, JNIEnv* env);
 // Puts the original tables back.
 void stop_counting_local_refs(JavaVM* vm, JNIEnv* env);
 // References created and not deleted on the calling thread since counting
-// started (or since it was attached), frames taken into account.
+// started (or since it was attached). The launcher takes no local frames: a
+// frame it popped would leave its references counted.
 long live_local_refs();
-void reset_live_local_refs();
 // What live_local_refs said on the thread that detached last, just before.
 long live_local_refs_at_last_detach();

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/main_invocation.h"
 #include "app/output_capture.h"
@@ -153,28 +154,6 @@ int local_references()
     return 0;
 }
 
-int run_scenario(const std::string& name)
-{
-    if (name == "local_references")
-        return local_references();
-    if (name == "exit_from_main")
-        return exit_from_main();
-    if (name == "stop_with_system_exit")
-        return stop_with_system_exit();
-    if (name == "unknown_option")
-        return failed_creation("-Xmx64m -XX:+OrvaneNoSuchFlag");
-    if (name == "stack_too_small")
-        return failed_creation("-Xss10k");
-    if (name == "heap_sizes_in_conflict")
-        return failed_creation("-Xmx64m -Xms128m");
-    if (name == "shutdown_after_main")
-        return shutdown_after_main();
-    if (name == "secondary_on_creating_thread")
-        return secondary_on_creating_thread();
-    fprintf(stderr, "unknown scenario %s\n", name.c_str());
-    return 99;
-}
-
 // ---- in the parent ---------------------------------------------------------
 
 struct ChildResult {
@@ -228,126 +207,96 @@ std::string describe(const ChildResult& r)
            r.out + "--- stderr:\n" + r.err;
 }
 
-bool contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-// Where each of the lines appears in text, in the order given; fails the
-// test when one is missing or out of order.
-void expect_in_order(const ChildResult& r, std::initializer_list<const char*> lines)
-{
-    size_t from = 0;
-    for (const char* line : lines) {
-        size_t at = r.out.find(line, from);
-        ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << line << "\n" << describe(r);
-        from = at + strlen(line);
-    }
-}
-
 const std::string creation_failed =
     std::string("report fatal_with_output: Unable to create JVM instance using ") + ORVANE_LIBJVM_PATH;
 
-} // namespace
+// A child's scenario, its exit status, the lines its standard output must
+// hold in this order, and texts its standard output (or error) must not hold.
+struct Ending {
+    const char* scenario;
+    int (*run)();  // in the child
+    int status;
+    std::vector<std::string> in_order;
+    std::vector<std::string> not_in_out;
+    std::vector<std::string> not_in_err;
+};
 
-TEST(ProcessEnd, SystemExitFromMainEndsTheProcessWithItsStatusThroughTheExitHook)
-{
-    ChildResult r = run_child("exit_from_main");
-    EXPECT_EQ(r.status, 3) << describe(r);
-    // Java's own shutdown runs first; then the hook releases what the
-    // launcher holds.
-    expect_in_order(r, {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup",
-                        "event: close_instance_mutex"});
-    EXPECT_FALSE(contains(r.out, "event: hand_over_to_service_main")) << describe(r);
-    EXPECT_FALSE(contains(r.out, "run_main_class returned")) << describe(r);
-    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
-}
-
-TEST(ProcessEnd, StopperEndsARunningMainWithStatus0FromItsOwnNamedThread)
-{
-    ChildResult r = run_child("stop_with_system_exit");
-    EXPECT_EQ(r.status, 0) << describe(r);
-    expect_in_order(r, {"java: waiting in main", "java: alive at exit: Orvane stopper thread",
-                        "event: remove_console_hook", "event: close_instance_mutex"});
-    EXPECT_FALSE(contains(r.out, "returned")) << describe(r);
-    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
-}
-
-TEST(ProcessEnd, UnknownOptionIsMessage7WithHotSpotsComplaintAsDetails)
-{
-    ChildResult r = run_child("unknown_option");
-    EXPECT_EQ(r.status, 0) << describe(r);
+const Ending endings[] = {
+    // Java's own shutdown runs first; then the exit hook releases what the
+    // launcher holds and ends the process with System.exit's status.
+    {"exit_from_main", exit_from_main, 3,
+     {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
+     {"event: hand_over_to_service_main", "run_main_class returned", "report "}, {}},
+    // The stopper ends a running main with status 0 from its own named thread.
+    {"stop_with_system_exit", stop_with_system_exit, 0,
+     {"java: waiting in main", "java: alive at exit: Orvane stopper thread", "event: remove_console_hook",
+      "event: close_instance_mutex"},
+     {"returned", "report "}, {}},
     // HotSpot reads the options in order: with the hook options first, its
     // complaint about a later option reaches the capture, not file
     // descriptor 2, which a windowed launcher does not have.
-    EXPECT_TRUE(contains(r.out, creation_failed + " | details: Unrecognized VM option 'OrvaneNoSuchFlag'\r\n"))
-        << describe(r);
-    EXPECT_FALSE(contains(r.err, "OrvaneNoSuchFlag")) << describe(r);
-}
-
-TEST(ProcessEnd, CreationFailureFoundAfterTheHooksCarriesHotSpotsReasonAsDetails)
-{
-    ChildResult r = run_child("stack_too_small");
-    EXPECT_EQ(r.status, 0) << describe(r);
-    EXPECT_TRUE(contains(r.out, creation_failed + " | details: \r\nThe Java thread stack size specified is too small. "
-                                                  "Specify at least 136k\r\n"))
-        << describe(r);
-    EXPECT_FALSE(contains(r.err, "stack size")) << describe(r);
-}
-
-TEST(ProcessEnd, InitializationErrorEndsThroughTheAbortHookWithItsDiagnostic)
-{
-    ChildResult r = run_child("heap_sizes_in_conflict");
-    EXPECT_EQ(r.status, abort_exit_code) << describe(r);
-    expect_in_order(r, {"report fatal_with_output: JVM has aborted due to an internal error. | details: "
-                        "Error occurred during initialization of VM\r\n"
-                        "Initial heap size set to a larger value than the maximum heap size\r\n",
-                        "event: close_instance_mutex"});
-    EXPECT_FALSE(contains(r.out, "remove_console_hook")) << "the abort hook leaves the console hook\n" << describe(r);
-    EXPECT_FALSE(contains(r.out, "child: creation")) << describe(r);
-}
-
-TEST(ProcessEnd, ShutdownWaitsForTheNonDaemonThreadMainLeftRunning)
-{
-    ChildResult r = run_child("shutdown_after_main");
-    EXPECT_EQ(r.status, 0) << describe(r);
-    // main returns at once; the worker prints a second later, before the
-    // teardown returns.
-    expect_in_order(r, {"java: main returned", "child: run_main_class true", "java: worker finished",
-                        "child: shutdown_jvm returned"});
-    EXPECT_FALSE(contains(r.out, "event: free_library")) << "the JVM library was unloaded\n" << describe(r);
-    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
-    EXPECT_FALSE(contains(r.out, "event: remove_console_hook")) << "the exit hook ran on a normal end\n" << describe(r);
-    EXPECT_FALSE(contains(r.out, "event: start_jar_cleanup")) << describe(r);
-}
-
-TEST(ProcessEnd, SecondaryInvocationOnTheCreatingThreadRunsMainAndTearsDown)
-{
-    ChildResult r = run_child("secondary_on_creating_thread");
-    EXPECT_EQ(r.status, 0) << describe(r);
+    {"unknown_option", [] { return failed_creation("-Xmx64m -XX:+OrvaneNoSuchFlag"); }, 0,
+     {creation_failed + " | details: Unrecognized VM option 'OrvaneNoSuchFlag'\r\n"}, {}, {"OrvaneNoSuchFlag"}},
+    // An initialization error ends through the abort hook, which leaves the
+    // console hook alone.
+    {"heap_sizes_in_conflict", [] { return failed_creation("-Xmx64m -Xms128m"); }, abort_exit_code,
+     {"report fatal_with_output: JVM has aborted due to an internal error. | details: "
+      "Error occurred during initialization of VM\r\n"
+      "Initial heap size set to a larger value than the maximum heap size\r\n",
+      "event: close_instance_mutex"},
+     {"remove_console_hook", "child: creation"}, {}},
+    // main returns at once; the teardown waits for the worker it left, and
+    // neither the exit hook nor an unload of the library follows.
+    {"shutdown_after_main", shutdown_after_main, 0,
+     {"java: main returned", "child: run_main_class true", "java: worker finished", "child: shutdown_jvm returned"},
+     {"event: free_library", "report ", "event: remove_console_hook", "event: start_jar_cleanup"}, {}},
     // Attaching the creating thread again keeps its name; detaching it at
     // the end detaches it for good, and the teardown copes with that.
-    expect_in_order(r, {"java: main got [forwarded][argument] on main", "child: run_main_class true",
-                        "child: creating thread detached", "child: shutdown_jvm returned"});
-    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
+    {"secondary_on_creating_thread", secondary_on_creating_thread, 0,
+     {"java: main got [forwarded][argument] on main", "child: run_main_class true", "child: creating thread detached",
+      "child: shutdown_jvm returned"},
+     {"report "}, {}},
+    {"local_references", local_references, 0,
+     {"java: main got [static-one][static-two][argument-0]", "[argument-499] on main\n",
+      "child: primary true, live references 0\n", "[argument-499] on Orvane thread\n",
+      "child: secondary true, live references at detach 0\n", "child: capture []\n"},
+     {"report ", "WARNING"}, {"WARNING"}},
+};
+
+void PrintTo(const Ending& ending, std::ostream* out)
+{
+    *out << ending.scenario;
 }
 
-TEST(ProcessEnd, LauncherLeavesNoLocalReferenceBehind)
+class ProcessEnd : public ::testing::TestWithParam<Ending> {};
+
+} // namespace
+
+TEST_P(ProcessEnd, EndsWithItsStatusAndItsLinesInOrder)
 {
-    ChildResult r = run_child("local_references");
-    EXPECT_EQ(r.status, 0) << describe(r);
-    expect_in_order(r, {"java: main got [static-one][static-two][argument-0]", "[argument-499] on main\n",
-                        "child: primary true, live references 0\n", "[argument-499] on Orvane thread\n",
-                        "child: secondary true, live references at detach 0\n", "child: capture []\n"});
-    EXPECT_FALSE(contains(r.out + r.err, "WARNING")) << describe(r);
-    EXPECT_FALSE(contains(r.out, "report ")) << describe(r);
+    const Ending& ending = GetParam();
+    ChildResult r = run_child(ending.scenario);
+    EXPECT_EQ(r.status, ending.status) << describe(r);
+    size_t from = 0;
+    for (const std::string& line : ending.in_order) {
+        size_t at = r.out.find(line, from);
+        ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << line << "\n" << describe(r);
+        from = at + line.size();
+    }
+    for (const std::string& text : ending.not_in_out)
+        EXPECT_EQ(r.out.find(text), std::string::npos) << text << "\n" << describe(r);
+    for (const std::string& text : ending.not_in_err)
+        EXPECT_EQ(r.err.find(text), std::string::npos) << text << "\n" << describe(r);
 }
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ProcessEnd, ::testing::ValuesIn(endings),
+                         [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.scenario); });
 
 int main(int argc, char** argv)
 {
-    const char prefix[] = "--scenario=";
-    if (argc == 2 && strncmp(argv[1], prefix, sizeof prefix - 1) == 0)
-        return run_scenario(argv[1] + sizeof prefix - 1);
+    for (const Ending& ending : endings)
+        if (argc == 2 && argv[1] == std::string("--scenario=") + ending.scenario)
+            return ending.run();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

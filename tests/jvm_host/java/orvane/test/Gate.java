@@ -28,15 +28,8 @@ public class Gate {
         released.countDown();
     }
 
-    public static String order() {
-        return order;
-    }
-
-    public static String secondArguments() {
-        return secondArguments;
-    }
-
-    public static String secondThread() {
-        return secondThread;
+    // The order of events, the second call's arguments and its thread.
+    public static String summary() {
+        return order + " " + secondArguments + " " + secondThread;
     }
 }

@@ -10,12 +10,10 @@ import java.util.Properties;
 public class Probe {
     private static String[] arguments = new String[0];
     private static Properties seen = new Properties();
-    private static String threadName = "";
 
     public static void main(String[] args) {
         arguments = args.clone();
         seen = (Properties) System.getProperties().clone();
-        threadName = Thread.currentThread().getName();
     }
 
     // The arguments, each in brackets: [a][b c].
@@ -28,10 +26,6 @@ public class Probe {
 
     public static String property(String key) {
         return seen.getProperty(key);
-    }
-
-    public static String threadName() {
-        return threadName;
     }
 
     // Where a relative name resolves and what opening it reads: path|content.
