@@ -130,11 +130,11 @@ TEST(Splash, ClosesOnTheApplicationsFirstWindowWhichComesToTheFront)
 TEST(Splash, ErrorBoxWhileTheSplashIsUpClosesItAndComesToTheFront)
 {
     Scenario scenario("splash_error");
-    with_splash(scenario, "orvane.standin.Throw", "1", "0");
+    with_splash(scenario, "orvane.standin.Script", "1", "0");
     SplashSeen seen;
     bool splash_hidden = false;
     bool box_in_front = false;
-    run_watched(scenario, &seen, "", [&](const SeenWindow&, HANDLE process) {
+    run_watched(scenario, &seen, "throw", [&](const SeenWindow&, HANDLE process) {
         // Watched for a while before the box is dismissed; tests run side by
         // side, so the box counts as in front once it was seen there.
         for (int i = 0; i < 40; ++i) {
