@@ -6,6 +6,8 @@
 
 namespace {
 
+// A service-only launcher started without the service switch: it shows its
+// notice and ends with 0. The launcher's priority class while the notice is up.
 DWORD priority_while_reporting(int priority_value)
 {
     Scenario scenario("priority");
@@ -14,20 +16,12 @@ DWORD priority_while_reporting(int priority_value)
     LaunchOptions options;
     options.on_window = [&](const SeenWindow&, HANDLE process) { priority = GetPriorityClass(process); };
     LaunchOutcome outcome = scenario.run(options);
-    EXPECT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
+    EXPECT_EQ(outcome.exit_code, 0u);
     return priority;
 }
 
 } // namespace
-
-TEST(Startup, ServiceOnlyLauncherWithoutSwitchShowsNoticeAndEndsWithZero)
-{
-    Scenario scenario("service_only");
-    scenario.set(1017, "OrvaneOnlySvc").set(1034, "1");
-    LaunchOutcome outcome = scenario.run();
-    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
-    EXPECT_EQ(outcome.exit_code, 0u);
-}
 
 // The first instance's mutex is the main-class name with "/" for "."; one
 // created elevated denies this user access, and still means another instance.
@@ -121,7 +115,7 @@ TEST(Startup, CleanupWaitsForTheLauncherItCleansUpAfter)
     CloseHandle(child);
 }
 
-TEST(Startup, PriorityValueFiveGivesIdleClassAndOthersLeaveItNormal)
+TEST(Startup, ServiceOnlyLauncherShowsItsNoticeAtThePriorityClassOfValue1033)
 {
     EXPECT_EQ(priority_while_reporting(5), static_cast<DWORD>(IDLE_PRIORITY_CLASS));
     EXPECT_EQ(priority_while_reporting(1), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
@@ -143,9 +137,5 @@ TEST(Startup, ExtractionDirectoryThatWouldNotFitIsReportedAndTheStartGoesOn)
               0u)
         << outcome.windows[0].text;
     // The start went on to the JVM, which knows no such class.
-    std::string slash_class = long_class;
-    for (char& c : slash_class)
-        if (c == '.')
-            c = '/';
-    EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + slash_class);
+    EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + scenario.mutex_name());
 }

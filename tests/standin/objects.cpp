@@ -93,9 +93,6 @@ Object* new_object(ObjectKind kind, const char* class_name)
     Object* object = new Object();
     object->kind = kind;
     object->klass = klass;
-    object->file = INVALID_HANDLE_VALUE;
-    object->standard_handle = 0;
-    object->out = nullptr;
     return object;
 }
 
