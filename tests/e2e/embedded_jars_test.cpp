@@ -145,14 +145,14 @@ TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
     Scenario scenario("jars_cleanup");
     // The application works in a directory of its own: the cleanup child
     // still finds the relative extraction directory.
-    with_jars(scenario, "orvane.standin.Exit", encode_jar_blob(two_jars))
+    with_jars(scenario, "orvane.standin.Script", encode_jar_blob(two_jars))
         .set(1006, "1")
         .set(1007, "1")
         .set(1011, "work")
         .set(1015, "1");
-    const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Exit");
+    const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Script");
     CreateDirectoryA((scenario.directory() + "\\work").c_str(), nullptr);
-    LaunchOutcome outcome = scenario.run();
+    LaunchOutcome outcome = scenario.run("exit=3");
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 3u);
     for (int waited = 0; waited < 15000 && exists(dir); waited += 100)
@@ -168,13 +168,8 @@ TEST(EmbeddedJars, CleanupLeavesJarsThatARunningInstanceHolds)
     Scenario scenario("jars_held");
     with_jars(scenario, "orvane.standin.Wait", encode_jar_blob(two_jars)).set(1007, "1");
     const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Wait");
-    scenario.make();
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION running{};
-    std::string command = "\"" + scenario.exe() + "\"";
-    SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", scenario.record_path().c_str());
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &running));
+    HANDLE running = start_process("\"" + scenario.make() + "\"");
+    ASSERT_NE(running, nullptr);
     for (int waited = 0; waited < 10000 && scenario.record().main_calls.empty(); waited += 50)
         Sleep(50);
     // Process id 0 cannot be opened: the cleanup deletes at once, shows
@@ -189,10 +184,9 @@ TEST(EmbeddedJars, CleanupLeavesJarsThatARunningInstanceHolds)
         EXPECT_EQ(outcome.exit_code, 0u);
         if (instance_running) {
             EXPECT_TRUE(exists(dir + "\\a.jar")) << "a jar of a running instance was deleted";
-            TerminateProcess(running.hProcess, 1);
-            WaitForSingleObject(running.hProcess, 5000);
-            CloseHandle(running.hProcess);
-            CloseHandle(running.hThread);
+            TerminateProcess(running, 1);
+            WaitForSingleObject(running, 5000);
+            CloseHandle(running);
         }
     }
     EXPECT_FALSE(exists(dir)) << "the cleanup left the directory once the instance had ended";

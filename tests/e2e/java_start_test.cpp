@@ -65,13 +65,13 @@ TEST(JavaStart, EachStartEndsWithItsBoxExitCodeAndMainArguments)
         // The INI file's options replace the table's.
         {"INI file options", "Print", {{1014, "%APPNAME%.ini"}, {1003, "-Xss1m"}}, "", "", 0,
          {"static-ini", "from-ini"}, true, {"-Xmx64m", "-Dini.append=1", "-Djava.class.path=orvane-demo.jar"}},
-        {"System.exit", "Exit", {}, "3", "", 3, {"3"}, false, {}, "exit 3"},
+        {"System.exit", "Script", {}, "exit=3", "", 3, {"exit=3"}, false, {}, "exit 3"},
         {"missing main class", "Missing", {}, "", "Error: Error locating class: orvane/standin/Missing",
          exit_failure, {}, false},
         {"class without main", "NoMain", {}, "", "Error: Error locating method: main(java/lang/String[])",
          exit_failure, {}, false},
         // A failed start ends without tearing the JVM down.
-        {"main throws", "Throw", {}, "", "Error: Error invoking method: main(java/lang/String[])", exit_failure,
+        {"main throws", "Script", {}, "throw", "Error: Error invoking method: main(java/lang/String[])", exit_failure,
          {}, false, {}, "describe java.lang.IllegalStateException: thrown by main"},
     };
     for (const auto& row : rows) {

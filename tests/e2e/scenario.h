@@ -59,17 +59,17 @@ public:
                 c = '/';
         return name;
     }
-    // Writes the scenario's launcher and returns its path.
+    // Writes the scenario's launcher and returns its path. The stand-in
+    // runtime of the launchers started from now on records here.
     const std::string& make()
     {
         EXPECT_TRUE(make_scenario_launcher(exe_, values_, resources_)) << "cannot make " << exe_;
+        SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
         return exe_;
     }
     LaunchOutcome run(LaunchOptions options = LaunchOptions())
     {
         make();
-        // The stand-in runtime records what the launcher asked of it here.
-        SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
         LaunchOutcome outcome = run_launcher(exe_, options);
         EXPECT_TRUE(outcome.started) << "cannot start " << exe_ << ", error " << GetLastError();
         EXPECT_FALSE(outcome.timed_out) << exe_ << " did not end";
@@ -89,6 +89,19 @@ private:
     std::map<unsigned, std::string> values_;
     ExtraResources resources_;
 };
+
+// Starts a process with the command line, without waiting for it; its
+// handle, or null when it cannot be started.
+inline HANDLE start_process(std::string command)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
 
 // What a launch showed: "Caption: text" of its one box, "" when it showed
 // none, "N boxes" when it showed more.

@@ -51,6 +51,21 @@ std::string registry_value(const std::string& key_path, const char* value)
     return std::string(type == REG_EXPAND_SZ ? "expand:" : "") + data;
 }
 
+// The service's and its event source's registry values as "Name=value".
+// Windows keeps the image path as REG_EXPAND_SZ, Wine as REG_SZ: it is
+// given without the type.
+Args registry_values(const std::string& name)
+{
+    Args values;
+    for (const char* value : {"ImagePath", "Start", "Type", "ErrorControl", "DependOnService", "Description"})
+        values.push_back(std::string(value) + "=" + registry_value(services_key + name, value));
+    if (values[0].compare(0, 17, "ImagePath=expand:") == 0)
+        values[0].erase(10, 7);
+    for (const char* value : {"EventMessageFile", "TypesSupported"})
+        values.push_back(std::string(value) + "=" + registry_value(event_sources_key + name, value));
+    return values;
+}
+
 // The reports Wine's event log wrote: information as "info: text", errors
 // as "error: text". Wine keeps no log; it writes each report as a debug line
 // on the standard error of the process that started the services, which the
@@ -312,25 +327,16 @@ TEST(Service, InstallRegistersTheServiceItsEventSourceAndDescriptionAndUninstall
         EXPECT_EQ(only_box(outcome), "Information: " + message(14, service.name()));
         EXPECT_EQ(outcome.exit_code, 0u);
 
-        std::string key = services_key + service.name();
         char image[1024];
         snprintf(image, sizeof image, c.image_path.c_str(), service.scenario().exe().c_str());
-        // Windows keeps it as REG_EXPAND_SZ, Wine as REG_SZ.
-        std::string image_path = registry_value(key, "ImagePath");
-        if (image_path.compare(0, 7, "expand:") == 0)
-            image_path.erase(0, 7);
-        EXPECT_EQ(image_path, image);
-        EXPECT_EQ(registry_value(key, "Start"), c.start);
-        EXPECT_EQ(registry_value(key, "Type"), c.type);
-        EXPECT_EQ(registry_value(key, "ErrorControl"), "1");
         // Wine keeps only the first name of a multi-string that CreateServiceA
         // is given (QueryServiceConfigA returns none), so one name is
         // checked here; the list's conversion is checked on the host.
-        EXPECT_EQ(registry_value(key, "DependOnService"), c.dependencies);
-        EXPECT_EQ(registry_value(key, "Description"), c.description);
-        std::string source = event_sources_key + service.name();
-        EXPECT_EQ(registry_value(source, "EventMessageFile"), "expand:" + service.scenario().exe());
-        EXPECT_EQ(registry_value(source, "TypesSupported"), "7");
+        EXPECT_EQ(registry_values(service.name()),
+                  (Args{std::string("ImagePath=") + image, std::string("Start=") + c.start,
+                        std::string("Type=") + c.type, "ErrorControl=1",
+                        std::string("DependOnService=") + c.dependencies, std::string("Description=") + c.description,
+                        "EventMessageFile=expand:" + service.scenario().exe(), "TypesSupported=7"}));
         SERVICE_STATUS_PROCESS now = service.status();
         EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the service manager does not know it";
 
@@ -441,35 +447,27 @@ TEST(Service, RunsMainInItsWorkingDirectoryAndStopsOnRequest)
 // manager truthfully, and the process ends with the application's status.
 TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
 {
-    struct End {
+    const struct {
         const char* label;
         const char* main_class;
         std::map<unsigned, std::string> values;
-        DWORD win32_code;
-        DWORD specific_code;
-        DWORD process_code;
-        std::vector<std::string> reports; // %s: the service name
-    };
-    const End cases[] = {
-        {"main returns", "orvane.standin.Print", {}, 0, 0, 0, {"info: The %s service has started.", "info: The %s service has stopped."}},
+        DWORD win32_code, specific_code, process_code;
+        std::string error;  // reported between the start and the end; "": none
+    } cases[] = {
+        {"main returns", "orvane.standin.Print", {}, 0, 0, 0, ""},
         // The application's own System.exit must not leave the service running.
-        {"System.exit(0)", "orvane.standin.Exit", {{1019, "0"}}, 0, 0, 0,
-         {"info: The %s service has started.", "info: The %s service has stopped."}},
-        {"System.exit(3)", "orvane.standin.Exit", {{1019, "3"}}, 1066, 1013, 3,
-         {"info: The %s service has started.", "error: The %s service failed to start."}},
-        {"abort", "orvane.standin.Abort", {}, 1066, 1013, 3,
-         {"info: The %s service has started.", "error: JVM has aborted due to an internal error.",
-          "error: The %s service failed to start."}},
+        {"System.exit(0)", "orvane.standin.Script", {{1019, "exit=0"}}, 0, 0, 0, ""},
+        {"System.exit(3)", "orvane.standin.Script", {{1019, "exit=3"}}, 1066, 1013, 3, ""},
+        {"abort", "orvane.standin.Script", {{1019, "abort"}}, 1066, 1013, 3,
+         "JVM has aborted due to an internal error."},
         {"no main class", "orvane.standin.Missing", {}, 1066, 1013, 0xFFFFFFFF,
-         {"info: The %s service has started.", "error: Error locating class: orvane/standin/Missing",
-          "error: The %s service failed to start."}},
+         "Error locating class: orvane/standin/Missing"},
         {"no JVM", "orvane.standin.Print", {{1003, "-Dorvane.standin.create.delay=1000 -unknown"}}, 1066, 1013, 0,
-         {"info: The %s service has started.",
-          "error: Unable to create JVM instance using %s\n\nDetails:\nUnrecognized option: -unknown\r\n",
-          "error: The %s service failed to start."}},
+         "Unable to create JVM instance using " + standin_jvm_path() +
+             "\n\nDetails:\nUnrecognized option: -unknown\r\n"},
     };
     int row = 0;
-    for (const End& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         EventLog events;
         std::string name = "OrvaneSvcEnd" + std::to_string(++row);
@@ -484,14 +482,11 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
         ASSERT_NE(service.status().dwProcessId, 0u);
         expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), c.win32_code, c.specific_code);
         EXPECT_EQ(service.process_exit_code(), c.process_code);
-        Args expected;
-        for (const std::string& report : c.reports) {
-            char text[512];
-            snprintf(text, sizeof text, report.c_str(),
-                     report.find("JVM instance") != std::string::npos ? standin_jvm_path().c_str()
-                                                                      : service.name().c_str());
-            expected.push_back(text);
-        }
+        Args expected = {"info: " + message(17, service.name())};
+        if (!c.error.empty())
+            expected.push_back("error: " + c.error);
+        expected.push_back(c.win32_code == 0 ? "info: " + message(18, service.name())
+                                             : "error: " + message(19, service.name()));
         EXPECT_EQ(events.reports(service.name()), expected);
     }
 }

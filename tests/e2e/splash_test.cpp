@@ -94,22 +94,41 @@ Scenario& with_splash(Scenario& scenario, const char* main_class, const char* un
 
 } // namespace
 
-TEST(Splash, BitmapIsShownCentredAtItsSizeAndClosedAfterTheTimeout)
+// Value 1032 alone: the bitmap, centred at its size, for that many seconds;
+// nothing without the bitmap or with neither value.
+TEST(Splash, BitmapIsShownCentredUntilTheTimeoutAndNothingWithoutBitmapOrValues)
 {
-    Scenario scenario("splash_timeout");
-    with_splash(scenario, "orvane.standin.Window", "0", "1");
-    SplashSeen seen;
-    run_watched(scenario, &seen, "2500 0");
-    ASSERT_TRUE(seen.ever_visible) << "no splash was seen";
-    EXPECT_EQ(seen.rect.right - seen.rect.left, bitmap_width);
-    EXPECT_EQ(seen.rect.bottom - seen.rect.top, bitmap_height);
-    EXPECT_EQ(seen.rect.left, (GetSystemMetrics(SM_CXSCREEN) - bitmap_width) / 2);
-    EXPECT_EQ(seen.rect.top, (GetSystemMetrics(SM_CYSCREEN) - bitmap_height) / 2);
-    ASSERT_NE(seen.hidden_at, 0u) << "the splash stayed up";
-    DWORD shown_for = seen.hidden_at - seen.shown_at;
-    EXPECT_GT(shown_for, 600u);
-    EXPECT_LT(shown_for, 1800u);
-    EXPECT_TRUE(seen.thread_ended_while_running);
+    const struct {
+        const char* what;
+        const char* seconds;  // value 1032
+        bool bitmap;
+        bool visible;
+        bool window_exists;
+    } rows[] = {
+        {"bitmap for 1 second", "1", true, true, true},
+        {"no bitmap: a hidden window whose timer still ends its thread", "1", false, false, true},
+        {"1031 and 1032 both 0: no splash at all", "0", true, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Scenario scenario("splash_timeout");
+        with_splash(scenario, "orvane.standin.Window", "0", row.seconds, row.bitmap);
+        SplashSeen seen;
+        run_watched(scenario, &seen, "2500 0");
+        EXPECT_EQ(seen.ever_visible, row.visible);
+        EXPECT_EQ(seen.window != nullptr, row.window_exists);
+        EXPECT_EQ(seen.thread_ended_while_running, row.window_exists);
+        if (!row.visible)
+            continue;
+        EXPECT_EQ(seen.rect.right - seen.rect.left, bitmap_width);
+        EXPECT_EQ(seen.rect.bottom - seen.rect.top, bitmap_height);
+        EXPECT_EQ(seen.rect.left, (GetSystemMetrics(SM_CXSCREEN) - bitmap_width) / 2);
+        EXPECT_EQ(seen.rect.top, (GetSystemMetrics(SM_CYSCREEN) - bitmap_height) / 2);
+        ASSERT_NE(seen.hidden_at, 0u) << "the splash stayed up";
+        DWORD shown_for = seen.hidden_at - seen.shown_at;
+        EXPECT_GT(shown_for, 600u);
+        EXPECT_LT(shown_for, 1800u);
+    }
 }
 
 TEST(Splash, ClosesOnTheApplicationsFirstWindowWhichComesToTheFront)
@@ -130,11 +149,11 @@ TEST(Splash, ClosesOnTheApplicationsFirstWindowWhichComesToTheFront)
 TEST(Splash, ErrorBoxWhileTheSplashIsUpClosesItAndComesToTheFront)
 {
     Scenario scenario("splash_error");
-    with_splash(scenario, "orvane.standin.Throw", "1", "0");
+    with_splash(scenario, "orvane.standin.Script", "1", "0");
     SplashSeen seen;
     bool splash_hidden = false;
     bool box_in_front = false;
-    run_watched(scenario, &seen, "", [&](const SeenWindow&, HANDLE process) {
+    run_watched(scenario, &seen, "throw", [&](const SeenWindow&, HANDLE process) {
         // Watched for a while before the box is dismissed; tests run side by
         // side, so the box counts as in front once it was seen there.
         for (int i = 0; i < 40; ++i) {
@@ -151,28 +170,4 @@ TEST(Splash, ErrorBoxWhileTheSplashIsUpClosesItAndComesToTheFront)
     EXPECT_TRUE(seen.ever_visible) << "no splash was seen";
     EXPECT_TRUE(splash_hidden) << "the splash stayed up over the error box";
     EXPECT_TRUE(box_in_front);
-}
-
-TEST(Splash, WithoutBitmapOrWithoutEitherValueNothingIsShown)
-{
-    const struct {
-        const char* what;
-        const char* until_window;
-        const char* seconds;
-        bool bitmap;
-        bool window_exists;
-    } rows[] = {
-        {"no bitmap: a hidden window whose timer still ends its thread", "0", "1", false, true},
-        {"1031 and 1032 both 0: no splash at all", "0", "0", true, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Scenario scenario("splash_hidden");
-        with_splash(scenario, "orvane.standin.Window", row.until_window, row.seconds, row.bitmap);
-        SplashSeen seen;
-        run_watched(scenario, &seen, "2500 0");
-        EXPECT_FALSE(seen.ever_visible);
-        EXPECT_EQ(seen.window != nullptr, row.window_exists);
-        EXPECT_EQ(seen.thread_ended_while_running, row.window_exists);
-    }
 }

@@ -6,6 +6,8 @@
 
 namespace {
 
+// A service-only launcher started without the service switch: it shows its
+// notice and ends with 0. The launcher's priority class while the notice is up.
 DWORD priority_while_reporting(int priority_value)
 {
     Scenario scenario("priority");
@@ -14,20 +16,12 @@ DWORD priority_while_reporting(int priority_value)
     LaunchOptions options;
     options.on_window = [&](const SeenWindow&, HANDLE process) { priority = GetPriorityClass(process); };
     LaunchOutcome outcome = scenario.run(options);
-    EXPECT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
+    EXPECT_EQ(outcome.exit_code, 0u);
     return priority;
 }
 
 } // namespace
-
-TEST(Startup, ServiceOnlyLauncherWithoutSwitchShowsNoticeAndEndsWithZero)
-{
-    Scenario scenario("service_only");
-    scenario.set(1017, "OrvaneOnlySvc").set(1034, "1");
-    LaunchOutcome outcome = scenario.run();
-    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
-    EXPECT_EQ(outcome.exit_code, 0u);
-}
 
 // The first instance's mutex is the main-class name with "/" for "."; one
 // created elevated denies this user access, and still means another instance.
@@ -60,9 +54,8 @@ TEST(Startup, OfTwoLaunchersStartedTogetherExactlyOneRunsMain)
     // other launcher has ended.
     const std::string refusal = "An instance of this program is already running.";
     Scenario scenario("started_together");
-    scenario.use_standin("orvane.standin.Throw").set(1029, "0");
+    scenario.use_standin("orvane.standin.Script").set(1029, "0");
     scenario.make();
-    SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", scenario.record_path().c_str());
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE ended[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     LaunchOutcome outcomes[2];
@@ -70,6 +63,7 @@ TEST(Startup, OfTwoLaunchersStartedTogetherExactlyOneRunsMain)
     for (int i = 0; i < 2; ++i)
         starters[i] = std::thread([&, i] {
             LaunchOptions options;
+            options.arguments = "throw";
             options.on_window = [&](const SeenWindow& seen, HANDLE) {
                 if (seen.text != refusal)
                     WaitForSingleObject(ended[1 - i], 20000);
@@ -101,32 +95,27 @@ TEST(Startup, CleanupWaitsForTheLauncherItCleansUpAfter)
     waited.set(1017, "OrvaneWaitedSvc").set(1034, "1");
     Scenario cleanup("cleanup_waiter");
     std::string cleanup_exe = cleanup.make();
-    PROCESS_INFORMATION child{};
+    HANDLE child = nullptr;
     bool waited_while_open = false;
     LaunchOptions options;
     options.on_window = [&](const SeenWindow&, HANDLE process) {
-        std::string command = "\"" + cleanup_exe + "\" -ovremovetemporaryjarfiles " +
-                              std::to_string(GetProcessId(process));
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &child));
-        waited_while_open = WaitForSingleObject(child.hProcess, 1000) == WAIT_TIMEOUT;
+        child = start_process("\"" + cleanup_exe + "\" -ovremovetemporaryjarfiles " +
+                              std::to_string(GetProcessId(process)));
+        waited_while_open = WaitForSingleObject(child, 1000) == WAIT_TIMEOUT;
     };
     LaunchOutcome outcome = waited.run(options);
     EXPECT_EQ(outcome.windows.size(), 1u);
-    ASSERT_NE(child.hProcess, nullptr);
+    ASSERT_NE(child, nullptr);
     EXPECT_TRUE(waited_while_open) << "the cleanup ended while the launcher still ran";
-    EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), static_cast<DWORD>(WAIT_OBJECT_0))
+    EXPECT_EQ(WaitForSingleObject(child, 10000), static_cast<DWORD>(WAIT_OBJECT_0))
         << "the cleanup did not end after the launcher had ended";
     DWORD exit_code = 1;
-    GetExitCodeProcess(child.hProcess, &exit_code);
+    GetExitCodeProcess(child, &exit_code);
     EXPECT_EQ(exit_code, 0u);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
+    CloseHandle(child);
 }
 
-TEST(Startup, PriorityValueFiveGivesIdleClassAndOthersLeaveItNormal)
+TEST(Startup, ServiceOnlyLauncherShowsItsNoticeAtThePriorityClassOfValue1033)
 {
     EXPECT_EQ(priority_while_reporting(5), static_cast<DWORD>(IDLE_PRIORITY_CLASS));
     EXPECT_EQ(priority_while_reporting(1), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
@@ -148,9 +137,5 @@ TEST(Startup, ExtractionDirectoryThatWouldNotFitIsReportedAndTheStartGoesOn)
               0u)
         << outcome.windows[0].text;
     // The start went on to the JVM, which knows no such class.
-    std::string slash_class = long_class;
-    for (char& c : slash_class)
-        if (c == '.')
-            c = '/';
-    EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + slash_class);
+    EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + scenario.mutex_name());
 }

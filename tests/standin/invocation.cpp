@@ -102,11 +102,8 @@ static void make_console(const char* size)
 }
 
 // Takes the options in array order into hooks; every -D and -X option is
-// accepted and has no effect. The option
-// "-XX:StandinAbortAtCreation=<reason>" aborts the creation with that reason;
-// "-XX:StandinConsole=COLSxROWS" gives the process a console;
-// "-XX:StandinDiagnostics=N" prints N lines of diagnostics. The first
-// unknown option is reported through the "vfprintf" hook only when that hook
+// accepted and has no effect but "-XX:StandinConsole=COLSxROWS", which gives
+// the process a console. The first unknown option is reported through the "vfprintf" hook only when that hook
 // came earlier in the array, and ends the creation with JNI_EINVAL, as
 // HotSpot does.
 static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks)
@@ -120,18 +117,8 @@ static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks)
             hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
         } else if (strcmp(text, "exit") == 0) {
             hooks->exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
-        } else if (starts_with(text, "-XX:StandinDiagnostics=")) {
-            // A JVM that says much while it starts, as -verbose does.
-            for (int line = 1; line <= atoi(strchr(text, '=') + 1); ++line)
-                vm_diagnostic(hooks->vfprintf_hook, "[%d.%03ds][info][startup] diagnostic line %d of the JVM\n",
-                              line / 10, line % 10 * 100, line);
         } else if (starts_with(text, "-XX:StandinConsole=")) {
             make_console(strchr(text, '=') + 1);
-        } else if (starts_with(text, "-XX:StandinAbortAtCreation=")) {
-            // A JVM that fails fatally while it starts: its reason, then the abort hook.
-            vm_diagnostic(hooks->vfprintf_hook, "Error occurred during initialization of VM\n%s\n",
-                          strchr(text, '=') + 1);
-            abort_vm(hooks->abort_hook);
         } else if (!starts_with(text, "-D") && !starts_with(text, "-X")) {
             vm_diagnostic(hooks->vfprintf_hook, "Unrecognized option: %s\n", text);
             return JNI_EINVAL;

@@ -30,11 +30,8 @@ void print_stream_init(JavaThread* thread, const jvalue* args, jvalue* result);
 // The test main classes (test_classes.cpp), each main(String[]).
 void hello_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void print_main(JavaThread* thread, const jvalue* args, jvalue* result);
-void throw_main(JavaThread* thread, const jvalue* args, jvalue* result);
-void exit_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void wait_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void tarry_main(JavaThread* thread, const jvalue* args, jvalue* result);
-void abort_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void signal_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void window_main(JavaThread* thread, const jvalue* args, jvalue* result);
 void console_main(JavaThread* thread, const jvalue* args, jvalue* result);

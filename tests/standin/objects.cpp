@@ -24,13 +24,10 @@ static const ClassInfo class_table[] = {
     {"java/io/FileNotFoundException", {}},
     {"orvane/demo/Hello", {{"main", main_signature, true, hello_main}}},
     {"orvane/standin/Print", {{"main", main_signature, true, print_main}}},
-    {"orvane/standin/Throw", {{"main", main_signature, true, throw_main}}},
-    {"orvane/standin/Exit", {{"main", main_signature, true, exit_main}}},
     {"orvane/standin/Wait", {{"main", main_signature, true, wait_main}}},
     // A name that value 1012 can hold scrambled.
     {"orvane/standin/Tarry", {{"main", main_signature, true, tarry_main}}},
     {"orvane/standin/NoMain", {}},
-    {"orvane/standin/Abort", {{"main", main_signature, true, abort_main}}},
     {"orvane/standin/Signal", {{"main", main_signature, true, signal_main}}},
     {"orvane/standin/Window", {{"main", main_signature, true, window_main}}},
     {"orvane/standin/Console", {{"main", main_signature, true, console_main}}},
@@ -96,9 +93,6 @@ Object* new_object(ObjectKind kind, const char* class_name)
     Object* object = new Object();
     object->kind = kind;
     object->klass = klass;
-    object->file = INVALID_HANDLE_VALUE;
-    object->standard_handle = 0;
-    object->out = nullptr;
     return object;
 }
 

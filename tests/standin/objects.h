@@ -26,9 +26,9 @@ struct Object {
     const ClassInfo* klass;          // the object's class; for a class object the class it stands for
     std::wstring text;               // string: its characters; throwable: its message
     std::vector<Object*> elements;   // array
-    HANDLE file;                     // file stream
-    DWORD standard_handle;           // standard stream: STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
-    Object* out;                     // print stream: the stream it writes to
+    HANDLE file = INVALID_HANDLE_VALUE;  // file stream
+    DWORD standard_handle = 0;           // standard stream: STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
+    Object* out = nullptr;               // print stream: the stream it writes to
 };
 
 // The body of a Java method written in C++. It receives the arguments in

@@ -43,18 +43,6 @@ void hello_main(JavaThread* thread, const jvalue* args, jvalue* result)
     print_main(thread, args, result);
 }
 
-// orvane.standin.Throw: an exception out of main.
-void throw_main(JavaThread* thread, const jvalue*, jvalue*)
-{
-    throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
-}
-
-// orvane.standin.Exit: System.exit with the first argument, 3 without one.
-void exit_main(JavaThread*, const jvalue* args, jvalue*)
-{
-    exit_java(number_argument(main_arguments(args), 3));
-}
-
 // Set by a main call of orvane.standin.Wait with the argument "stop"; lives as long as the DLL.
 static HANDLE wait_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 static const DWORD wait_limit_ms = 60000;
@@ -107,12 +95,6 @@ void tarry_main(JavaThread*, const jvalue* args, jvalue*)
     if (started == nullptr)
         fail_loudly("stand-in JVM: orvane.standin.Tarry cannot start its thread");
     CloseHandle(started);
-}
-
-// orvane.standin.Abort: what a fatal error inside the JVM does.
-void abort_main(JavaThread*, const jvalue*, jvalue*)
-{
-    abort_vm(vm_hooks.abort_hook);
 }
 
 // orvane.standin.Signal: sets the named event that ORVANE_STANDIN_SIGNAL

@@ -28,10 +28,7 @@ JavaThread* current_thread()
 JavaThread* register_java_thread(const std::string& name, bool make_current)
 {
     JavaThread* thread = new JavaThread();
-    thread->env.functions = env_functions;
     thread->name = name;
-    thread->pending = nullptr;
-    thread->alive = true;
     AcquireSRWLockExclusive(&threads_lock);
     threads.push_back(thread);
     ReleaseSRWLockExclusive(&threads_lock);

@@ -8,15 +8,15 @@
 
 struct Object;
 
-struct JavaThread {
-    JNIEnv_ env;             // first member: a JNIEnv* is the address of its JavaThread
-    std::string name;        // the Java thread name
-    Object* pending;         // the pending exception, or null
-    bool alive;              // attached (or started) and not yet detached (or ended)
-};
-
 // The JNIEnv table every Java thread's env points to (jni_env.cpp).
 extern const JNINativeInterface_* const env_functions;
+
+struct JavaThread {
+    JNIEnv_ env{env_functions};  // first member: a JNIEnv* is the address of its JavaThread
+    std::string name;            // the Java thread name
+    Object* pending = nullptr;   // the pending exception, or null
+    bool alive = true;           // attached (or started) and not yet detached (or ended)
+};
 
 // Sets up the thread-local slot of the registry; called once when the DLL is loaded.
 void init_threads();

@@ -23,7 +23,7 @@ bool make_scenario_launcher(const std::string& target, const std::map<unsigned, 
                             const ExtraResources& resources = ExtraResources());
 
 // The bytes of bitmap resource: a 24-bit bitmap of width x height without
-// its file header, filled with a pattern.
+// its file header, of one grey.
 std::string encode_bitmap(int width, int height);
 
 // The scrambled form of a main-class name, for value 1012.
