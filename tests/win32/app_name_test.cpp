@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "launcher/configuration.h"
 #include "launcher/start_values.h"
 #include "launcher/text_buffers.h"
+#include "scenario_launcher.h"
 
 namespace {
 
@@ -21,15 +21,6 @@ std::string executable_directory()
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string directory = path;
     return directory.substr(0, directory.rfind('\\'));
-}
-
-bool write_ini(const std::string& path, const char* jvm_options)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    fprintf(file, "[Application Configuration]\r\nJvmOptions=%s\r\n", jvm_options);
-    return fclose(file) == 0;
 }
 
 TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
@@ -50,8 +41,8 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
             DeleteFileA(decoy.c_str());
         }
     } restore{chosen, decoy, previous};
-    ASSERT_TRUE(write_ini(chosen, "-Dchosen=tool.main")) << "cannot write " << chosen;
-    ASSERT_TRUE(write_ini(decoy, "-Dchosen=tool")) << "cannot write " << decoy;
+    ASSERT_TRUE(write_file(chosen, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool.main\r\n"));
+    ASSERT_TRUE(write_file(decoy, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool\r\n"));
 
     GetTempPathA(sizeof temp, temp);
     ASSERT_TRUE(SetCurrentDirectoryA(temp));
