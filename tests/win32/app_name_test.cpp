@@ -15,17 +15,11 @@
 
 namespace {
 
-std::string executable_directory()
+TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string directory = path;
-    return directory.substr(0, directory.rfind('\\'));
-}
-
-TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
-{
-    const std::string directory = executable_directory();
+    const std::string directory = std::string(path).substr(0, std::string(path).rfind('\\'));
     const std::string chosen = directory + "\\tool.main.ini", decoy = directory + "\\tool.ini";
     char temp[MAX_PATH], previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);

@@ -14,23 +14,6 @@
 
 namespace {
 
-// The tree of every case, below the scratch directory.
-bool make_class_path_tree()
-{
-    const char* directories[] = {"lib", "lib\\sub", "empty", "plain", "mixed", "mixed\\folder.jar"};
-    const char* files[] = {"lib\\a.jar",      "lib\\c.ZIP",           "lib\\notes.txt",
-                           "lib\\sub\\b.jar", "app.jar",              "plain\\readme.txt",
-                           "mixed\\LIB.JAR",  "mixed\\lib.jar.bak",   "mixed\\x.zi",
-                           "mixed\\folder.jar\\inner.zip"};
-    for (const char* directory : directories)
-        if (!CreateDirectoryA(directory, nullptr))
-            return false;
-    for (const char* file : files)
-        if (!make_file(file))
-            return false;
-    return true;
-}
-
 std::string class_path_of(const char* configured, bool* built)
 {
     launcher_config.class_path = const_cast<char*>(configured);
@@ -47,7 +30,13 @@ std::string class_path_of(const char* configured, bool* built)
 TEST(ClassPath, DirectoriesContributeThemselvesAndEveryArchiveBelowThem)
 {
     ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ready() && make_class_path_tree()) << scratch.path();
+    ASSERT_TRUE(scratch.ready()) << scratch.path();
+    for (const char* directory : {"lib", "lib\\sub", "empty", "plain", "mixed", "mixed\\folder.jar"})
+        ASSERT_TRUE(CreateDirectoryA(directory, nullptr)) << directory;
+    for (const char* file : {"lib\\a.jar", "lib\\c.ZIP", "lib\\notes.txt", "lib\\sub\\b.jar", "app.jar",
+                             "plain\\readme.txt", "mixed\\LIB.JAR", "mixed\\lib.jar.bak", "mixed\\x.zi",
+                             "mixed\\folder.jar\\inner.zip"})
+        ASSERT_TRUE(make_file(file)) << file;
     ASSERT_EQ(_putenv("ORVANE_LIB=lib"), 0);
     const struct {
         const char* current;  // below the scratch directory
