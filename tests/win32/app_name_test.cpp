@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,29 +11,15 @@
 #include "launcher/configuration.h"
 #include "launcher/start_values.h"
 #include "launcher/text_buffers.h"
+#include "scenario_launcher.h"
 
 namespace {
 
-std::string executable_directory()
+TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string directory = path;
-    return directory.substr(0, directory.rfind('\\'));
-}
-
-bool write_ini(const std::string& path, const char* jvm_options)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    fprintf(file, "[Application Configuration]\r\nJvmOptions=%s\r\n", jvm_options);
-    return fclose(file) == 0;
-}
-
-TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
-{
-    const std::string directory = executable_directory();
+    const std::string directory = std::string(path).substr(0, std::string(path).rfind('\\'));
     const std::string chosen = directory + "\\tool.main.ini", decoy = directory + "\\tool.ini";
     char temp[MAX_PATH], previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
@@ -50,8 +35,8 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
             DeleteFileA(decoy.c_str());
         }
     } restore{chosen, decoy, previous};
-    ASSERT_TRUE(write_ini(chosen, "-Dchosen=tool.main")) << "cannot write " << chosen;
-    ASSERT_TRUE(write_ini(decoy, "-Dchosen=tool")) << "cannot write " << decoy;
+    ASSERT_TRUE(write_file(chosen, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool.main\r\n"));
+    ASSERT_TRUE(write_file(decoy, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool\r\n"));
 
     GetTempPathA(sizeof temp, temp);
     ASSERT_TRUE(SetCurrentDirectoryA(temp));

@@ -20,7 +20,7 @@ BOOL CALLBACK collect_box(HWND window, LPARAM found_param)
 
 SeenBox read_box(HWND box)
 {
-    SeenBox seen;
+    SeenBox seen{};
     static char text[20000];
     GetWindowTextA(box, text, sizeof text);
     seen.caption = text;
@@ -30,11 +30,8 @@ SeenBox read_box(HWND box)
     seen.owned = GetWindow(box, GW_OWNER) != nullptr;
     // Windows of tests running beside this one may take the foreground for
     // a moment: a box that comes to the front at all within a second counts.
-    seen.foreground = GetForegroundWindow() == box;
-    for (int i = 0; i < 20 && !seen.foreground; ++i) {
-        Sleep(50);
+    for (int i = 0; i <= 20 && !seen.foreground; ++i, Sleep(50))
         seen.foreground = GetForegroundWindow() == box;
-    }
     seen.icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 1088, STM_GETICON, 0, 0));
     return seen;
 }

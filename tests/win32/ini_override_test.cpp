@@ -4,41 +4,25 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
+#include "scenario_launcher.h"
 #include "scratch_directory.h"
 
 namespace {
 
-// The fields an INI file can change.
-struct Overridable {
-    std::string jvm_options = "-Xms8m";
-    std::string app_options = "--configured";
-    std::string static_options = "-configured";
-    std::string stdout_file = "stdout.log";
-    std::string stderr_file = "stderr.log";
-    int stdout_mode = 0;
-    int stderr_mode = 0;
-    bool stdout_append = false;
-    bool stderr_append = false;
-    bool show_console = false;
-};
-
-void install(const Overridable& o, LauncherConfig& c = launcher_config)
+// The configuration before an INI file is read.
+LauncherConfig configured()
 {
-    c.jvm_options = copy_text(o.jvm_options.c_str());
-    c.app_options = copy_text(o.app_options.c_str());
-    c.static_options = copy_text(o.static_options.c_str());
-    c.stdout_file = copy_text(o.stdout_file.c_str());
-    c.stderr_file = copy_text(o.stderr_file.c_str());
-    c.stdout_mode = o.stdout_mode;
-    c.stderr_mode = o.stderr_mode;
-    c.stdout_append = o.stdout_append;
-    c.stderr_append = o.stderr_append;
-    c.show_console = o.show_console;
+    LauncherConfig c{};
+    c.jvm_options = copy_text("-Xms8m");
+    c.app_options = copy_text("--configured");
+    c.static_options = copy_text("-configured");
+    c.stdout_file = copy_text("stdout.log");
+    c.stderr_file = copy_text("stderr.log");
+    return c;
 }
 
 // The fields an INI file can change, one line each.
@@ -51,13 +35,6 @@ std::string overridable_fields(const LauncherConfig& c)
            std::to_string(c.show_console);
 }
 
-std::string overridable_fields(const Overridable& o)
-{
-    LauncherConfig c{};
-    install(o, c);
-    return overridable_fields(c);
-}
-
 class IniOverride : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(scratch_.ready()) << scratch_.path(); }
@@ -65,10 +42,7 @@ protected:
     // its own, so no profile cache can hand back an earlier one.
     void write_ini(const std::string& name, const std::string& lines)
     {
-        FILE* file = fopen(name.c_str(), "wb");
-        ASSERT_NE(nullptr, file) << "cannot write " << name;
-        fputs(("[Application Configuration]\r\n" + lines).c_str(), file);
-        fclose(file);
+        ASSERT_TRUE(write_file(name, "[Application Configuration]\r\n" + lines)) << "cannot write " << name;
     }
     static void apply_ini(const std::string& name)
     {
@@ -80,51 +54,55 @@ protected:
 
 struct IniCase {
     const char* name;
-    void (*start)(Overridable&);
+    void (*start)(LauncherConfig&);
     const char* lines;
-    void (*expect)(Overridable&);
+    void (*expect)(LauncherConfig&);
 };
 
-void as_configured(Overridable&) {}
+void as_configured(LauncherConfig&) {}
 
 const IniCase ini_cases[] = {
     {"JvmOptions then JvmOptionsAppend join with one blank, whatever the file order",
      as_configured, "JvmOptionsAppend=-Dx=1\r\nJvmOptions=-Xmx256m\r\n",
-     [](Overridable& o) { o.jvm_options = "-Xmx256m -Dx=1"; }},
+     [](LauncherConfig& o) { o.jvm_options = copy_text("-Xmx256m -Dx=1"); }},
     {"JvmOptionsAppend alone to empty options starts with a blank",
-     [](Overridable& o) { o.jvm_options = ""; }, "JvmOptionsAppend=-Dx=1\r\n",
-     [](Overridable& o) { o.jvm_options = " -Dx=1"; }},
+     [](LauncherConfig& o) { o.jvm_options = copy_text(""); }, "JvmOptionsAppend=-Dx=1\r\n",
+     [](LauncherConfig& o) { o.jvm_options = copy_text(" -Dx=1"); }},
     {"JvmOptionsAppend alone adds to the configured options", as_configured, "JvmOptionsAppend=-Dx=1\r\n",
-     [](Overridable& o) { o.jvm_options = "-Xms8m -Dx=1"; }},
+     [](LauncherConfig& o) { o.jvm_options = copy_text("-Xms8m -Dx=1"); }},
     {"AppOptions and StaticOptions replace their values", as_configured,
      "AppOptions=--fast\r\nStaticOptions=-s1 -s2\r\n",
-     [](Overridable& o) { o.app_options = "--fast", o.static_options = "-s1 -s2"; }},
+     [](LauncherConfig& o) { o.app_options = copy_text("--fast"), o.static_options = copy_text("-s1 -s2"); }},
     {"StdOutFile and StdErrFile set their file and mode 1", as_configured,
      "StdOutFile=out.txt\r\nStdErrFile=err.txt\r\n",
-     [](Overridable& o) { o.stdout_file = "out.txt", o.stderr_file = "err.txt", o.stdout_mode = o.stderr_mode = 1; }},
-    {"ShowConsole=1 then sets both modes back to 0", [](Overridable& o) { o.stderr_mode = 2; },
+     [](LauncherConfig& o) {
+         o.stdout_file = copy_text("out.txt"), o.stderr_file = copy_text("err.txt"), o.stdout_mode = o.stderr_mode = 1;
+     }},
+    {"ShowConsole=1 then sets both modes back to 0", [](LauncherConfig& o) { o.stderr_mode = 2; },
      "StdOutFile=out.txt\r\nShowConsole=1\r\n",
-     [](Overridable& o) { o.stdout_file = "out.txt", o.stdout_mode = 0, o.stderr_mode = 0, o.show_console = true; }},
+     [](LauncherConfig& o) {
+         o.stdout_file = copy_text("out.txt"), o.stdout_mode = 0, o.stderr_mode = 0, o.show_console = true;
+     }},
     {"ShowConsole=0 clears the flag and keeps the modes",
-     [](Overridable& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 1; }, "ShowConsole=0\r\n",
-     [](Overridable& o) { o.show_console = false; }},
-    {"ShowConsole=yes changes nothing", [](Overridable& o) { o.stdout_mode = 2, o.stderr_mode = 2; },
+     [](LauncherConfig& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 1; }, "ShowConsole=0\r\n",
+     [](LauncherConfig& o) { o.show_console = false; }},
+    {"ShowConsole=yes changes nothing", [](LauncherConfig& o) { o.stdout_mode = 2, o.stderr_mode = 2; },
      "ShowConsole=yes\r\n", as_configured},
     {"ShowConsole=yes with the flag already set resets the modes",
-     [](Overridable& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 2; }, "ShowConsole=yes\r\n",
-     [](Overridable& o) { o.stdout_mode = 0, o.stderr_mode = 0; }},
-    {"only 1 is true: StdOutFileAppend=true is false", [](Overridable& o) { o.stdout_append = true; },
+     [](LauncherConfig& o) { o.show_console = true, o.stdout_mode = 2, o.stderr_mode = 2; }, "ShowConsole=yes\r\n",
+     [](LauncherConfig& o) { o.stdout_mode = 0, o.stderr_mode = 0; }},
+    {"only 1 is true: StdOutFileAppend=true is false", [](LauncherConfig& o) { o.stdout_append = true; },
      "StdOutFileAppend=true\r\nStdErrFileAppend=1\r\n",
-     [](Overridable& o) { o.stdout_append = false, o.stderr_append = true; }},
-    {"only 1 is true: StdErrFileAppend=yes is false", [](Overridable& o) { o.stderr_append = true; },
+     [](LauncherConfig& o) { o.stdout_append = false, o.stderr_append = true; }},
+    {"only 1 is true: StdErrFileAppend=yes is false", [](LauncherConfig& o) { o.stderr_append = true; },
      "StdErrFileAppend=yes\r\nStdOutFileAppend=1\r\n",
-     [](Overridable& o) { o.stdout_append = true, o.stderr_append = false; }},
+     [](LauncherConfig& o) { o.stdout_append = true, o.stderr_append = false; }},
     {"keys with empty values change nothing", as_configured,
      "AppOptions=\r\nJvmOptions=\r\nJvmOptionsAppend=\r\nStdOutFile=\r\nShowConsole=\r\nStdOutFileAppend=\r\n",
      as_configured},
     {"keys of another section change nothing", as_configured, "[Other]\r\nJvmOptions=-Xmx1g\r\n", as_configured},
     {"key names match ignoring case", as_configured, "jvmoptions=-Xmx1g\r\n",
-     [](Overridable& o) { o.jvm_options = "-Xmx1g"; }},
+     [](LauncherConfig& o) { o.jvm_options = copy_text("-Xmx1g"); }},
 };
 
 TEST_F(IniOverride, EachKeyHasItsEffect)
@@ -133,10 +111,9 @@ TEST_F(IniOverride, EachKeyHasItsEffect)
     for (const IniCase& row : ini_cases) {
         std::string name = "case" + std::to_string(++number) + ".ini";
         write_ini(name, row.lines);
-        Overridable start, expected;
-        row.start(start);
-        install(start);
-        expected = start;
+        LauncherConfig expected = configured();
+        row.start(expected);
+        launcher_config = expected;
         row.expect(expected);
         apply_ini(name);
         EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(expected)) << "row: " << row.name;
@@ -151,10 +128,10 @@ TEST_F(IniOverride, ValuesAreCutAt4095Characters)
         value[0] = '-';
         std::string name = "long" + std::to_string(length) + ".ini";
         write_ini(name, "JvmOptions=" + value + "\r\nAppOptions=" + value + "\r\n");
-        install(Overridable());
+        launcher_config = configured();
         apply_ini(name);
-        Overridable expected;
-        expected.jvm_options = expected.app_options = value.substr(0, 4095);
+        LauncherConfig expected = configured();
+        expected.jvm_options = expected.app_options = copy_text(value.substr(0, 4095).c_str());
         EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(expected))
             << "value of " << length << " characters";
     }
@@ -173,11 +150,11 @@ TEST_F(IniOverride, UnreadableIniFileNameChangesNothing)
         {"absolute name of an existing file", scratch_.path() + "\\settings.ini"},
     };
     for (const auto& row : cases) {
-        Overridable configured;
-        configured.stdout_mode = 2;
-        install(configured);
+        launcher_config = configured();
+        launcher_config.stdout_mode = 2;
+        const std::string before = overridable_fields(launcher_config);
         apply_ini(row.ini_file_name);
-        EXPECT_EQ(overridable_fields(launcher_config), overridable_fields(configured)) << "row: " << row.name;
+        EXPECT_EQ(overridable_fields(launcher_config), before) << "row: " << row.name;
     }
     // The file itself is read when named as the launcher names it.
     apply_ini("settings.ini");

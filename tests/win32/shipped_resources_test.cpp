@@ -15,11 +15,6 @@
 
 namespace {
 
-std::string launcher_path()
-{
-    return wine_path(ORVANE_EXE_PATH);
-}
-
 BOOL CALLBACK collect_language(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found)
 {
     reinterpret_cast<std::set<WORD>*>(found)->insert(language);
@@ -30,21 +25,13 @@ class ShippedResources : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        module_ = LoadLibraryExA(launcher_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, module_) << "cannot load " << launcher_path() << ", error " << GetLastError();
+        module_ = LoadLibraryExA(wine_path(ORVANE_EXE_PATH).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << "cannot load " << ORVANE_EXE_PATH << ", error " << GetLastError();
     }
     void TearDown() override
     {
         if (module_ != nullptr)
             FreeLibrary(module_);
-    }
-    // The bytes of one resource, empty when it is missing.
-    std::string resource(LPCSTR type, LPCSTR name) const
-    {
-        HRSRC found = FindResourceA(module_, name, type);
-        HGLOBAL loaded = found != nullptr ? LoadResource(module_, found) : nullptr;
-        const char* bytes = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-        return bytes != nullptr ? std::string(bytes, SizeofResource(module_, found)) : std::string();
     }
     std::set<WORD> languages(LPCSTR type, LPCSTR name) const
     {
@@ -103,7 +90,10 @@ TEST_F(ShippedResources, MessageTemplatesAreTheEnglishTexts)
 
 TEST_F(ShippedResources, ManifestAsksForCommonControlsVersion6)
 {
-    std::string manifest = resource(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
+    HRSRC found = FindResourceA(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(nullptr, found) << "no manifest 1";
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(module_, found))),
+                         SizeofResource(module_, found));
     size_t start = manifest.find("<assemblyIdentity", manifest.find("<dependentAssembly>"));
     ASSERT_NE(std::string::npos, start) << "no dependent assembly with an identity in manifest 1:\n" << manifest;
     std::string identity = manifest.substr(start, manifest.find("/>", start) - start);

@@ -20,14 +20,6 @@ namespace {
 
 constexpr char scrambled_example_main[] = "32185A5C3102555C3202555815025158";
 
-std::string config_string(unsigned id)
-{
-    char* text = load_config_string(id);
-    std::string copy = text;
-    free(text);
-    return copy;
-}
-
 struct StringCase {
     const char* name;
     unsigned id;
@@ -48,7 +40,9 @@ TEST(ConfigStringLoading, ReadsEveryValueWholeAndNullOrAbsentAsEmpty)
         {"absent with its whole block", 1500, ""},
     };
     for (const StringCase& c : cases) {
-        std::string text = config_string(c.id);
+        char* loaded = load_config_string(c.id);
+        std::string text = loaded;
+        free(loaded);
         EXPECT_EQ(c.expected.size(), text.size()) << "length, row: " << c.name;
         EXPECT_TRUE(text == c.expected) << "text differs, row: " << c.name << "\n  got: " << text.substr(0, 80);
     }
@@ -70,15 +64,6 @@ TEST(MessageStringLoading, UnescapesAndConvertsToTheAnsiCodePage)
         EXPECT_EQ(c.expected, std::string(load_message_string(c.id))) << "row: " << c.name;
 }
 
-class LoadedConfiguration : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        app_name = copy_text("unit");
-        load_configuration();
-    }
-};
-
 std::string shown(const char* text) { return text != nullptr ? text : "(none)"; }
 std::string shown(bool value) { return value ? "true" : "false"; }
 std::string shown(int value) { return std::to_string(value); }
@@ -89,8 +74,10 @@ struct FieldCase {
     std::string expected;
 };
 
-TEST_F(LoadedConfiguration, EveryFieldHasTheValueOfItsForm)
+TEST(LoadedConfiguration, EveryFieldHasTheValueOfItsForm)
 {
+    app_name = copy_text("unit");
+    load_configuration();
     const LauncherConfig& c = launcher_config;
     const FieldCase cases[] = {
         {"1001 text", shown(c.java_version_constraints), "1.6.0;1.8.0"},

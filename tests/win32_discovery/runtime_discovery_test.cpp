@@ -13,6 +13,7 @@
 #include "jvm/pe_machine.h"
 #include "launcher/text_buffers.h"
 #include "launcher/trace.h"
+#include "scenario_launcher.h"
 #include "scratch_directory.h"
 
 namespace {
@@ -62,10 +63,7 @@ void put_file(const std::string& path, const char* text = nullptr, int machine =
         bytes += static_cast<char>(machine & 0xff);
         bytes += static_cast<char>(machine >> 8);
     }
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << "cannot create " << path;
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
+    ASSERT_TRUE(write_file(path, bytes)) << "cannot create " << path;
 }
 
 // The file's first characters (in text mode) once it has any, waiting up to
@@ -228,7 +226,7 @@ TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
     const std::string jre = runtime_key_table[0], ibm_jre = runtime_key_table[1], jdk = runtime_key_table[3],
                       ibm_jdk = runtime_key_table[4], server = "bin\\server\\jvm.dll";
     const std::string deep(250 - at("r00").size() - 1, 'd'); // fits a path, not with a library name added
-    const Case cases[] = {
+    const Case fixed_cases[] = {
         {"CurrentVersion first; RuntimeLib without JavaHome", "1.2.0", "", "",
          {{jre + "\\1.7", "RuntimeLib", "~\\17\\jvm.dll"}, {jre + "\\1.8", "RuntimeLib", "~\\18\\jvm.dll"},
           {jre, "CurrentVersion", "1.8"}},
@@ -303,33 +301,29 @@ TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
         {"step 7: no release file, constraints", "11", "", "\"~\\\"", {}, {server}, {{"7", nullptr, ""}}},
         {"step 7: no release file, no constraints", "", "", "\"~\\\"", {}, {"bin\\client\\jvm.dll"},
          {{"7", "~\\bin\\client\\jvm.dll", "~"}}},
-        // Each registry layout of today's distributions, alone, found by step 6
-        // (some with a trailing separator, as installers sometimes store it).
-        {"JavaSoft JDK", "1.2.0", "", "", {{"SOFTWARE\\JavaSoft\\JDK\\17.0.2", "JavaHome", "~"}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"JavaSoft JRE", "1.2.0", "", "", {{"SOFTWARE\\JavaSoft\\JRE\\9.0.4", "JavaHome", "~"}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Adoptium JDK", "1.2.0", "", "", {{"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.2.8\\hotspot\\MSI", "Path", "~\\"}},
-         {server}, {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Adoptium JRE", "1.2.0", "", "", {{"SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.312.7\\openj9\\EXE", "Path", "~"}},
-         {server}, {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Microsoft JDK", "1.2.0", "", "", {{"SOFTWARE\\Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "~\\"}},
-         {server}, {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Semeru JDK", "1.2.0", "", "", {{"SOFTWARE\\Semeru\\JDK\\11.0.20.8\\openj9\\MSI", "Path", "~"}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Zulu", "1.2.0", "", "", {{"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "~\\"}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
-        {"Liberica", "1.2.0", "", "", {{"SOFTWARE\\BellSoft\\Liberica\\17.0.9", "InstallationPath", "~"}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
         {"Java 8 JDK", "1.2.0", "", "", {{"SOFTWARE\\JavaSoft\\Java Development Kit\\1.8.0_392", "JavaHome", "~"}},
          {"jre\\" + server}, {{"6", "~\\jre\\bin\\server\\jvm.dll", "~"}}},
-        {"Adoptium JDK of the user", "1.2.0", "", "",
-         {{"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.2.13\\hotspot\\MSI", "Path", "~", HKEY_CURRENT_USER}}, {server},
-         {{"6", "~\\bin\\server\\jvm.dll", "~"}}},
         {"JavaSoft JDK of the user", "1.2.0", "", "", {{"SOFTWARE\\JavaSoft\\JDK\\11", "JavaHome", "~", HKEY_CURRENT_USER}},
          {"bin\\client\\jvm.dll"}, {{"6", "~\\bin\\client\\jvm.dll", "~"}}},
     };
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    // Each registry layout of today's distributions, alone, found by step 6
+    // (some with a trailing separator, as installers sometimes store it).
+    const Value layouts[] = {
+        {"SOFTWARE\\JavaSoft\\JDK\\17.0.2", "JavaHome", "~"},
+        {"SOFTWARE\\JavaSoft\\JRE\\9.0.4", "JavaHome", "~"},
+        {"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.2.8\\hotspot\\MSI", "Path", "~\\"},
+        {"SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.312.7\\openj9\\EXE", "Path", "~"},
+        {"SOFTWARE\\Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "~\\"},
+        {"SOFTWARE\\Semeru\\JDK\\11.0.20.8\\openj9\\MSI", "Path", "~"},
+        {"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "~\\"},
+        {"SOFTWARE\\BellSoft\\Liberica\\17.0.9", "InstallationPath", "~"},
+        {"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.2.13\\hotspot\\MSI", "Path", "~", HKEY_CURRENT_USER},
+    };
+    std::vector<Case> cases(std::begin(fixed_cases), std::end(fixed_cases));
+    for (const Value& layout : layouts)
+        cases.push_back(
+            {"registry layout", "1.2.0", "", "", {layout}, {server}, {{"6", "~\\bin\\server\\jvm.dll", "~"}}});
+    for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         char name[8];
         snprintf(name, sizeof name, "r%02u", static_cast<unsigned>(i));

@@ -14,24 +14,6 @@
 
 namespace {
 
-
-// The tree of every case, below the scratch directory.
-bool make_class_path_tree()
-{
-    const char* directories[] = {"lib", "lib\\sub", "empty", "plain", "mixed", "mixed\\folder.jar"};
-    const char* files[] = {"lib\\a.jar",      "lib\\c.ZIP",           "lib\\notes.txt",
-                           "lib\\sub\\b.jar", "app.jar",              "plain\\readme.txt",
-                           "mixed\\LIB.JAR",  "mixed\\lib.jar.bak",   "mixed\\x.zi",
-                           "mixed\\folder.jar\\inner.zip"};
-    for (const char* directory : directories)
-        if (!CreateDirectoryA(directory, nullptr))
-            return false;
-    for (const char* file : files)
-        if (!make_file(file))
-            return false;
-    return true;
-}
-
 std::string class_path_of(const char* configured, bool* built)
 {
     launcher_config.class_path = const_cast<char*>(configured);
@@ -48,7 +30,13 @@ std::string class_path_of(const char* configured, bool* built)
 TEST(ClassPath, DirectoriesContributeThemselvesAndEveryArchiveBelowThem)
 {
     ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ready() && make_class_path_tree()) << scratch.path();
+    ASSERT_TRUE(scratch.ready()) << scratch.path();
+    for (const char* directory : {"lib", "lib\\sub", "empty", "plain", "mixed", "mixed\\folder.jar"})
+        ASSERT_TRUE(CreateDirectoryA(directory, nullptr)) << directory;
+    for (const char* file : {"lib\\a.jar", "lib\\c.ZIP", "lib\\notes.txt", "lib\\sub\\b.jar", "app.jar",
+                             "plain\\readme.txt", "mixed\\LIB.JAR", "mixed\\lib.jar.bak", "mixed\\x.zi",
+                             "mixed\\folder.jar\\inner.zip"})
+        ASSERT_TRUE(make_file(file)) << file;
     ASSERT_EQ(_putenv("ORVANE_LIB=lib"), 0);
     const struct {
         const char* current;  // below the scratch directory
@@ -90,10 +78,13 @@ TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
     EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
 }
 
-// Runs ln or rm on a path below the current directory, with "/" for "\\".
-// Wine starts programs of the build machine as well, but hands back no
-// handle to wait on: callers await the effect.
-bool start_file_command(const char* command, const std::string& arguments, const std::string& path)
+// Makes link, below the current directory, a symbolic link to target (or
+// removes it, target null) with ln or rm of the build machine, and waits up
+// to 5 s for Wine to show (or no longer show) a link to a directory. Wine 8
+// makes no such link through the Win32 calls (CreateSymbolicLinkA pretends,
+// FSCTL_SET_REPARSE_POINT is refused) and cannot remove one either; it starts
+// programs of the build machine, but hands back no handle to wait on.
+bool directory_link(const std::string& link, const char* target)
 {
     using UnixNameFunction = char*(CDECL*)(const WCHAR*);
     auto unix_name = reinterpret_cast<UnixNameFunction>(
@@ -103,41 +94,23 @@ bool start_file_command(const char* command, const std::string& arguments, const
                                                                                          : nullptr;
     if (directory == nullptr)
         return false;
-    std::string line = std::string(command) + " " + arguments + " " + directory + "/" + path;
+    std::string line = (target != nullptr ? "/bin/ln -s " + std::string(target) : "/bin/rm -f") + " " + directory +
+                       "/" + link;
     HeapFree(GetProcessHeap(), 0, directory);
     for (size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\'))
         line[at] = '/';
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-}
-
-// Waits up to 5 s until path has (or, with present false, lacks) the
-// attributes of a link to a directory.
-bool await_directory_link(const std::string& path, bool present)
-{
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
     DWORD wanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     for (int i = 0; i < 100; ++i, Sleep(50)) {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & wanted) == wanted) == present)
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & wanted) == wanted) == (target != nullptr))
             return true;
     }
     return false;
-}
-
-// A symbolic link to a directory: Wine 8 makes none through the Win32 calls
-// (CreateSymbolicLinkA pretends, FSCTL_SET_REPARSE_POINT is refused), but it
-// shows a symbolic link of the build machine as a directory reparse point,
-// and cannot remove one either. target is relative to the link.
-bool make_directory_link(const std::string& link, const char* target)
-{
-    return start_file_command("/bin/ln -s", target, link) && await_directory_link(link, true);
-}
-
-bool remove_directory_link(const std::string& link)
-{
-    return start_file_command("/bin/rm", "-f", link) && await_directory_link(link, false);
 }
 
 // Below a configured directory, a subdirectory that cannot be listed and a
@@ -155,7 +128,7 @@ TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
                 make_file(outer + "\\z.jar"));
     ASSERT_TRUE(CreateDirectoryA("links", nullptr) && CreateDirectoryA("links\\sub", nullptr) &&
                 make_file("links\\a.jar") && make_file("links\\sub\\b.jar"));
-    ASSERT_TRUE(make_directory_link("links\\loop", ".") && make_directory_link("links\\sub\\up", ".."))
+    ASSERT_TRUE(directory_link("links\\loop", ".") && directory_link("links\\sub\\up", ".."))
         << "cannot make directory links";
     const struct {
         const char* configured;
@@ -176,5 +149,5 @@ TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
         EXPECT_EQ(text, row.expected);
         EXPECT_TRUE(call.boxes.empty()) << call.boxes[0].text;
     }
-    EXPECT_TRUE(remove_directory_link("links\\loop") && remove_directory_link("links\\sub\\up"));
+    EXPECT_TRUE(directory_link("links\\loop", nullptr) && directory_link("links\\sub\\up", nullptr));
 }

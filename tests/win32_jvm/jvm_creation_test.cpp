@@ -43,30 +43,13 @@ protected:
         for (unsigned id = 1; id <= message_count; ++id)
             c.message_table[id] = const_cast<char*>(message_templates[id]);
     }
-    void TearDown() override
-    {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        SetCurrentDirectoryA(temp);
-    }
-
     std::string record_path() const { return directory_ + "\\record.txt"; }
     StandinRecord record() const { return read_standin_record(record_path()); }
-
-    std::string current() const
-    {
-        char buffer[MAX_PATH];
-        GetCurrentDirectoryA(sizeof buffer, buffer);
-        return buffer;
-    }
 
     std::string directory_;
 };
 
-WatchedCall create_watching_boxes()
-{
-    return call_watching_boxes([] { return create_jvm() ? 1 : 0; });
-}
+int create() { return create_jvm() ? 1 : 0; }
 
 // A creation that succeeds. ctest runs each row in a process of its own,
 // as a process can create one JVM only.
@@ -112,7 +95,7 @@ TEST_P(JvmCreation, Creates)
     launcher_config.jvm_path_list = copy_text(library.c_str());
     launcher_config.jvm_options = copy_text(start.jvm_options);
     launcher_config.class_path = copy_text(start.class_path);
-    WatchedCall call = create_watching_boxes();
+    WatchedCall call = call_watching_boxes(create);
     ASSERT_EQ(call.result, 1) << (call.boxes.empty() ? "" : call.boxes[0].text);
     EXPECT_TRUE(call.boxes.empty());
     EXPECT_EQ(record().options, start.received);
@@ -121,7 +104,9 @@ TEST_P(JvmCreation, Creates)
     EXPECT_STREQ(launcher_config.jvm_path_list, library.c_str());
     EXPECT_NE(jvm_instance.vm, nullptr);
     EXPECT_NE(jvm_instance.env, nullptr);
-    EXPECT_EQ(current(), directory_);
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof current, current);
+    EXPECT_EQ(current, directory_);
     if (start.jvm_path != nullptr)
         EXPECT_TRUE(record().has("load " + directory_ + "\\jre\\bin"))
             << "the runtime's bin directory was not current while the library loaded";
@@ -144,7 +129,7 @@ TEST_F(JvmCreationFailure, LibraryThatCannotServeGivesMessage5Or6)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.library);
         launcher_config.jvm_path_list = copy_text(row.library.c_str());
-        WatchedCall call = create_watching_boxes();
+        WatchedCall call = call_watching_boxes(create);
         EXPECT_EQ(call.result, 0);
         ASSERT_EQ(call.boxes.size(), 1u);
         EXPECT_EQ(call.boxes[0].caption, "Error");

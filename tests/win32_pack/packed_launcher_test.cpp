@@ -41,23 +41,19 @@ std::string pack(const std::string& directory, const std::string& body)
 
 } // namespace
 
-// The largest visible top-level window of the process, as the splash is
-// while it is up.
-struct SplashWatch {
-    int width = 0, height = 0;
-};
+// The size of the largest visible top-level window of the process, as the
+// splash is while it is up.
+using SplashWatch = std::pair<DWORD, std::vector<LONG>>;
 
 BOOL CALLBACK note_window(HWND window, LPARAM context)
 {
-    auto* watch = reinterpret_cast<std::pair<DWORD, SplashWatch*>*>(context);
+    auto* watch = reinterpret_cast<SplashWatch*>(context);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     RECT rect;
     if (process == watch->first && IsWindowVisible(window) && GetWindowRect(window, &rect) &&
-        rect.right - rect.left > watch->second->width) {
-        watch->second->width = rect.right - rect.left;
-        watch->second->height = rect.bottom - rect.top;
-    }
+        (watch->second.empty() || rect.right - rect.left > watch->second[0]))
+        watch->second = {rect.right - rect.left, rect.bottom - rect.top};
     return TRUE;
 }
 
@@ -94,15 +90,14 @@ TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsBitmapAndVersion)
     LaunchOptions options;
     options.arguments = "arg1 \"arg 2\"";
     options.on_poll = [&seen](DWORD process_id) {
-        std::pair<DWORD, SplashWatch*> context{process_id, &seen};
-        EnumWindows(note_window, reinterpret_cast<LPARAM>(&context));
+        seen.first = process_id;
+        EnumWindows(note_window, reinterpret_cast<LPARAM>(&seen));
     };
     LaunchOutcome outcome = run_launcher(exe, options);
     ASSERT_TRUE(outcome.started);
     EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
     EXPECT_EQ(outcome.exit_code, 0u);
-    EXPECT_EQ(seen.width, 120) << "the packed bitmap was not shown at its size";
-    EXPECT_EQ(seen.height, 80);
+    EXPECT_EQ(seen.second, (std::vector<LONG>{120, 80})) << "the packed bitmap was not shown at its size";
     StandinRecord record = read_standin_record(directory + "\\record.txt");
     // Mode 0 puts the jars beside the launcher, named relative to it.
     EXPECT_EQ(record.options, (Args{"vfprintf", "abort", "exit", "-Dhome=C:\\Users\\Jane Doe\\x", "-Dq=\"quoted\"",
