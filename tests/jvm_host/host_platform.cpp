@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,11 +87,11 @@ static int record_report(ReportKind kind, const std::string& text)
     reports.push_back(report);
     static const char* const names[] = {"notice", "error", "error_with_reason", "system_error",
                                         "error_with_details", "fatal_with_output"};
-    echo(std::string("report ") + names[static_cast<int>(kind)] + ": " + text +
-         (report.details.empty() ? "" : " | details: " + report.details));
+    std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
+                       (report.details.empty() ? "" : " | details: " + report.details);
+    echo("report " + line);
     if (report_marker != nullptr) {
-        std::string line = std::string(report_marker) + names[static_cast<int>(kind)] + ": " + text +
-                           (report.details.empty() ? "" : " | details: " + report.details);
+        line = report_marker + line;
         std::replace(line.begin(), line.end(), '\r', ' ');
         std::replace(line.begin(), line.end(), '\n', ' ');
         line += "\n";
@@ -172,31 +173,20 @@ void free_library(void* library)
 // The host's ANSI code page is UTF-8. Malformed text converts to nothing.
 size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
 {
-    std::vector<uint16_t> out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        uint32_t c = *p++;
-        int more = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (more < 0)
-            return 0;
-        c &= more == 0 ? 0x7F : 0x3F >> more;
-        for (int i = 0; i < more; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80)
-                return 0;
-            c = (c << 6) | (*p & 0x3F);
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<uint16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<uint16_t>(c));
-        }
-    }
-    out.push_back(0);
-    if (units != nullptr && capacity >= out.size())
-        std::copy(out.begin(), out.end(), units);
-    return out.size();
+    size_t in_left = strlen(text) + 1;  // with the terminator
+    std::vector<uint16_t> out(in_left);
+    size_t out_left = out.size() * sizeof out[0];
+    char* in = const_cast<char*>(text);
+    char* to = reinterpret_cast<char*>(out.data());
+    iconv_t convert = iconv_open("UTF-16LE", "UTF-8");
+    size_t result = iconv(convert, &in, &in_left, &to, &out_left);
+    iconv_close(convert);
+    if (result == static_cast<size_t>(-1))
+        return 0;
+    size_t count = out.size() - out_left / sizeof out[0];
+    if (units != nullptr && capacity >= count)
+        std::copy(out.begin(), out.begin() + static_cast<long>(count), units);
+    return count;
 }
 
 const char* const appdata_folder = "/tmp/orvane-jvm-host/AppData/Roaming";
@@ -318,7 +308,6 @@ void stop_capture_pipe()
 }
 
 static std::mutex capture_mutex;
-void initialize_capture_lock() {}
 void lock_capture() { capture_mutex.lock(); }
 void unlock_capture() { capture_mutex.unlock(); }
 
@@ -358,8 +347,6 @@ LauncherConfig launcher_config;
 char extract_dir[path_size];
 char launch_directory[current_directory_size];
 char* app_name;
-char* run_switch;
-
 
 const char* message_text(MessageId id)
 {
@@ -390,8 +377,6 @@ void reset_launcher_config(const char* jvm_options, const char* main_class)
     reporting_enabled = true;
     embedded_jar_count = 0;
     instance_mutex = nullptr;
-    service_run_ok = false;
-    service_main_finished = false;
 }
 
 // ---- the rest of the start-up and JVM-creation surroundings ---------------
@@ -416,29 +401,16 @@ bool main_working_directory(char* directory, size_t size)
     return realpath(target, full) != nullptr && copy_bounded(directory, size, full);
 }
 
-static bool fixed_date(char* buffer, int capacity)
-{
-    return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131");
-}
-
-static bool fixed_time(char* buffer, int capacity)
-{
-    return copy_bounded(buffer, static_cast<size_t>(capacity), "235959");
-}
-
-static uint64_t fixed_memory(bool)
-{
-    return 4ull << 30;
-}
-
-static const char* environment(const char* name)
-{
-    return getenv(name);
-}
-
+// A fixed date, time and 4 GiB of memory; the process's own environment.
 char* expand_variables(const char* text)
 {
-    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment, 64};
+    const ExpansionSources sources = {
+        ORVANE_JDK_HOME,
+        [](char* buffer, int capacity) { return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131"); },
+        [](char* buffer, int capacity) { return copy_bounded(buffer, static_cast<size_t>(capacity), "235959"); },
+        [](bool) -> uint64_t { return 4ull << 30; },
+        [](const char* name) -> const char* { return getenv(name); },
+        64};
     return expand_with_sources(text, &sources);
 }
 
@@ -487,9 +459,6 @@ void close_instance_mutex()
     instance_mutex = nullptr;
 }
 
-volatile bool service_run_ok = false;
-volatile bool service_main_finished = false;
-
 void hand_over_to_service_main(bool run_ok)
 {
     record_event(run_ok ? "hand_over_to_service_main ok" : "hand_over_to_service_main failed");
@@ -532,10 +501,16 @@ std::string end_capture(FdCapture& capture)
     fflush(stderr);
     dup2(capture.saved, capture.fd);
     close(capture.saved);
-    std::ifstream in(capture.path);
+    std::string text = file_text(capture.path);
+    unlink(capture.path.c_str());
+    return text;
+}
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    unlink(capture.path.c_str());
     return text.str();
 }
 

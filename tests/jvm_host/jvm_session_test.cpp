@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -50,11 +48,7 @@ protected:
             return;
         reset_launcher_config(session_options, "orvane/test/Probe");
         mkdir(session_work.c_str(), 0700);
-        FILE* file = fopen((session_work + "/x").c_str(), "w");
-        if (file != nullptr) {
-            fputs("in the working directory", file);
-            fclose(file);
-        }
+        std::ofstream(session_work + "/x") << "in the working directory";
         launcher_config.working_directory = copy_text(session_work.c_str());
         exit_hook_is_unexpected = true;
         FdCapture out = begin_capture(1);
@@ -158,11 +152,18 @@ protected:
     JNIEnv* env = nullptr;
 };
 
-// Whether the calling thread is attached to the JVM: JNI_OK or JNI_EDETACHED.
-jint thread_state()
+// Runs fn on a thread of its own; whether fn left that thread attached to
+// the JVM (JNI_OK) or not (JNI_EDETACHED).
+template <typename Fn>
+jint state_after_own_thread(Fn fn)
 {
-    JNIEnv* own = nullptr;
-    return jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+    jint state = JNI_OK;
+    std::thread([&] {
+        fn();
+        JNIEnv* own = nullptr;
+        state = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+    }).join();
+    return state;
 }
 
 } // namespace
@@ -274,14 +275,6 @@ TEST_F(JvmSession, RelativeFilesResolveInTheWorkingDirectoryForFileAndStreamAlik
 
 // ---- standard streams ------------------------------------------------------
 
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Truncation, appending and a shared file are judged end to end; here the
 // streams are made by HotSpot's own classes.
 TEST_F(JvmSession, LogFilesTakeSystemOutAndErrTruncatedOrAppended)
@@ -357,9 +350,10 @@ TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryW
     bool secondary_returned = false;
     jint state_after = JNI_OK;
     std::thread second([&] {
-        char* args[] = {copy_text("stop"), copy_text("now")};
-        secondary_returned = run_main_class(MainInvocation{{2, args}, true});
-        state_after = thread_state();
+        state_after = state_after_own_thread([&] {
+            char* args[] = {copy_text("stop"), copy_text("now")};
+            secondary_returned = run_main_class(MainInvocation{{2, args}, true});
+        });
     });
     bool primary_returned = run_main({"wait"});
     second.join();
@@ -377,11 +371,7 @@ TEST_F(JvmSession, SecondaryInvocationFailureIsDescribedOnItsOwnThreadAndDetache
     bool returned = true;
     jint state_after = JNI_OK;
     std::string err = capture_stderr([&] {
-        std::thread second([&] {
-            returned = run_main_class(MainInvocation{{0, nullptr}, true});
-            state_after = thread_state();
-        });
-        second.join();
+        state_after = state_after_own_thread([&] { returned = run_main_class(MainInvocation{{0, nullptr}, true}); });
     });
     EXPECT_FALSE(returned);
     EXPECT_EQ(state_after, JNI_EDETACHED);
@@ -398,11 +388,7 @@ TEST_F(JvmSession, StopperRefusedBySecurityManagerIsMessage13AndDetaches)
     bool stopped = true;
     jint state_after = JNI_OK;
     std::string err = capture_stderr([&] {
-        std::thread stopper([&] {
-            stopped = request_java_exit();
-            state_after = thread_state();
-        });
-        stopper.join();
+        state_after = state_after_own_thread([&] { stopped = request_java_exit(); });
     });
     EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
     EXPECT_FALSE(stopped);
