@@ -98,15 +98,12 @@ TEST(StringBlock, RefusesEntriesThatEndPastTheBlock)
                       entry_end[index] <= size);
         }
     }
-
 }
 
 TEST(StringBlock, IdsMapToBlockAndIndex)
 {
-    EXPECT_EQ(string_block_of(0), 1u);
-    EXPECT_EQ(string_index_of(0), 0u);
-    EXPECT_EQ(string_block_of(15), 1u);
-    EXPECT_EQ(string_index_of(15), 15u);
-    EXPECT_EQ(string_block_of(17), 2u);
-    EXPECT_EQ(string_index_of(17), 1u);
+    const unsigned rows[][3] = {{0, 1, 0}, {15, 1, 15}, {17, 2, 1}};
+    for (const auto& row : rows)
+        EXPECT_EQ((std::vector<unsigned>{string_block_of(row[0]), string_index_of(row[0])}),
+                  (std::vector<unsigned>{row[1], row[2]})) << "id " << row[0];
 }
