@@ -49,12 +49,10 @@ static std::vector<std::string> events;
 static bool echo_records = false;
 static const char* report_marker = nullptr;
 
-static void echo(const std::string& line)
+static void write_line(int fd, const std::string& line)
 {
-    if (!echo_records)
-        return;
     std::string text = line + "\n";
-    ssize_t ignored = write(1, text.data(), text.size());
+    ssize_t ignored = write(fd, text.data(), text.size());
     (void)ignored;
 }
 
@@ -62,14 +60,8 @@ static void record_event(const char* name)
 {
     std::lock_guard<std::mutex> hold(record_lock);
     events.push_back(name);
-    echo(std::string("event: ") + name);
-}
-
-static std::string compose(const char* format, va_list args)
-{
-    char text[report_size];
-    format_bounded(text, sizeof text, format, args);
-    return text;
+    if (echo_records)
+        write_line(1, std::string("event: ") + name);
 }
 
 static int record_report(ReportKind kind, const std::string& text)
@@ -85,29 +77,19 @@ static int record_report(ReportKind kind, const std::string& text)
     }
     std::lock_guard<std::mutex> hold(record_lock);
     reports.push_back(report);
-    static const char* const names[] = {"notice", "error", "error_with_reason", "system_error",
-                                        "error_with_details", "fatal_with_output"};
+    static const char* const names[] = {"error", "error_with_reason", "fatal_with_output"};
     std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
                        (report.details.empty() ? "" : " | details: " + report.details);
-    echo("report " + line);
+    if (echo_records)
+        write_line(1, "report " + line);
     if (report_marker != nullptr) {
         line = report_marker + line;
         std::replace(line.begin(), line.end(), '\r', ' ');
         std::replace(line.begin(), line.end(), '\n', ' ');
-        line += "\n";
-        ssize_t ignored = write(2, line.data(), line.size());
-        (void)ignored;
+        write_line(2, line);
     }
     return 1;
 }
-
-// The composed report of a variadic reporting operation.
-#define RECORD_FORMATTED(kind, suffix)             \
-    va_list args;                                 \
-    va_start(args, format);                       \
-    std::string text = compose(format, args);     \
-    va_end(args);                                 \
-    return record_report(kind, text + (suffix))
 
 std::vector<Report> recorded_reports()
 {
@@ -287,14 +269,10 @@ static long read_fifo(void*, char* into, size_t room)
     }
 }
 
-static void append_to_capture(const char* bytes, size_t length, void*)
-{
-    capture_append(bytes, length);
-}
-
 bool start_pipe_reader()
 {
-    pipe_reader = std::thread([] { read_lines_until_end(read_fifo, nullptr, append_to_capture, nullptr); });
+    auto append = [](const char* bytes, size_t length, void*) { capture_append(bytes, length); };
+    pipe_reader = std::thread([append] { read_lines_until_end(read_fifo, nullptr, append, nullptr); });
     return true;
 }
 
@@ -316,30 +294,27 @@ void unlock_capture() { capture_mutex.unlock(); }
 bool service_mode = false;
 bool reporting_enabled = true;
 
-int report_error(const char* format, ...)
-{
-    if (!reporting_enabled)
-        return 0;
-    RECORD_FORMATTED(ReportKind::error, "");
-}
+// A variadic reporting operation: when reporting, records its composed text
+// with the suffix, which is taken first (errno, say).
+#define RECORDING_REPORT(function, reporting, kind, suffix)   \
+    int function(const char* format, ...)                     \
+    {                                                         \
+        if (!(reporting))                                     \
+            return 0;                                         \
+        std::string tail = suffix;                            \
+        char text[report_size];                               \
+        va_list args;                                         \
+        va_start(args, format);                               \
+        format_bounded(text, sizeof text, format, args);      \
+        va_end(args);                                         \
+        return record_report(kind, text + tail);              \
+    }
 
-int report_error_with_reason(const char* format, ...)
-{
-    if (!reporting_enabled)
-        return 0;
-    std::string reason = std::string("\n\nReason: ") + strerror(errno);
-    RECORD_FORMATTED(ReportKind::error_with_reason, reason);
-}
-
-int report_fatal_error_with_output(const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
-}
-
-int report_jvm_failure_with_output(const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
-}
+RECORDING_REPORT(report_error, reporting_enabled, ReportKind::error, "")
+RECORDING_REPORT(report_error_with_reason, reporting_enabled, ReportKind::error_with_reason,
+                 std::string("\n\nReason: ") + strerror(errno))
+RECORDING_REPORT(report_fatal_error_with_output, true, ReportKind::fatal_with_output, "")
+RECORDING_REPORT(report_jvm_failure_with_output, true, ReportKind::fatal_with_output, "")
 
 // ---- launcher/configuration.h ----------------------------------------------
 
@@ -437,9 +412,7 @@ void remove_console_hook()
     record_event("remove_console_hook");
     if (exit_hook_is_unexpected) {
         // The exit hook is about to end the process, with status 0 perhaps.
-        const char text[] = "the JVM's exit hook ran in a process that must not end\n";
-        ssize_t ignored = write(2, text, sizeof text - 1);
-        (void)ignored;
+        write_line(2, "the JVM's exit hook ran in a process that must not end");
         _exit(97);
     }
 }
@@ -520,14 +493,9 @@ std::string call_static_string(JNIEnv* env, const char* class_name, const char* 
     jclass type = env->FindClass(class_name);
     jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
     jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
-    if (env->ExceptionCheck() || id == nullptr || (argument != nullptr && java_argument == nullptr)) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-        return "<failed>";
-    }
-    jobject result = argument != nullptr ? env->CallStaticObjectMethod(type, id, java_argument)
-                                         : env->CallStaticObjectMethod(type, id);
-    if (env->ExceptionCheck()) {
+    bool ready = !env->ExceptionCheck() && id != nullptr && (argument == nullptr || java_argument != nullptr);
+    jobject result = ready ? env->CallStaticObjectMethod(type, id, java_argument) : nullptr;
+    if (!ready || env->ExceptionCheck()) {
         env->ExceptionDescribe();
         env->ExceptionClear();
         return "<failed>";

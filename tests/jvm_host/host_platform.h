@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class ReportKind { notice, error, error_with_reason, system_error, error_with_details, fatal_with_output };
+enum class ReportKind { error, error_with_reason, fatal_with_output };
 
 struct Report {
     ReportKind kind;
