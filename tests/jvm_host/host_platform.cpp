@@ -28,7 +28,6 @@
 #include "app/capture_pipe.h"
 #include "app/output_capture.h"
 #include "app/system_services.h"
-#include "jvm/class_path.h"
 #include "jvm/console.h"
 #include "jvm/jvm_instance.h"
 #include "launcher/configuration.h"
