@@ -15,7 +15,6 @@ const std::string two_jars = encode_jar_blob({{"a.jar", 0x01D0000012345678ull, "
 
 std::string with_count(std::string bytes, uint32_t count)
 {
-    bytes.replace(0, 4, std::string(4, '\0'));
     std::string field;
     append_u32(&field, count);
     return bytes.replace(0, 4, field);
