@@ -172,8 +172,6 @@ jint state_after_own_thread(Fn fn)
 
 } // namespace
 
-// ---- creation --------------------------------------------------------------
-
 TEST_F(JvmSession, CreationPassesConfiguredOptionsAndTheQuotedClassPath)
 {
     EXPECT_EQ(options_after_creation, std::string("-Xmx64m -Dorvane.test=yes -Dorvane.home=") + ORVANE_JDK_HOME +
@@ -192,8 +190,6 @@ TEST_F(JvmSession, JvmOutputGoesThroughTheVfprintfHookIntoTheCaptureWithCrLf)
     EXPECT_EQ(captured_at_creation.find('\n'), captured_at_creation.find("\r\n") + 1) << "a line feed alone";
 }
 
-// ---- the JNI call layer ----------------------------------------------------
-
 TEST_F(JvmSession, SetSystemPropertyRefusedBySecurityManagerIsMessage13AndCleared)
 {
     ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
@@ -206,8 +202,6 @@ TEST_F(JvmSession, SetSystemPropertyRefusedBySecurityManagerIsMessage13AndCleare
     EXPECT_EQ(captured(), describe_prefix);
     expect_no_pending_exception_and_a_working_next_call();
 }
-
-// ---- system properties of the invocation -----------------------------------
 
 // A stale value is overwritten; the service values are set in service mode only.
 TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
@@ -271,8 +265,6 @@ TEST_F(JvmSession, RelativeFilesResolveInTheWorkingDirectoryForFileAndStreamAlik
     EXPECT_EQ(seen, session_work + "/x|in the working directory");
 }
 
-// ---- standard streams ------------------------------------------------------
-
 // Truncation, appending and a shared file are judged end to end; here the
 // streams are made by HotSpot's own classes.
 TEST_F(JvmSession, LogFilesTakeSystemOutAndErrTruncatedOrAppended)
@@ -305,8 +297,6 @@ TEST_F(JvmSession, UnopenableLogFileIsMessage11WithFileOutputStream)
     EXPECT_TRUE(contains(err, "java.io.FileNotFoundException: /nonexistent-orvane-directory/out.log")) << err;
 }
 
-// ---- failures of the main class --------------------------------------------
-
 // Each failure is reported once, its trace is on Java's standard error, and
 // no exception is left pending.
 TEST_F(JvmSession, MainClassFailuresAreMessages9To13WithTheirTraces)
@@ -338,8 +328,6 @@ TEST_F(JvmSession, MainClassFailuresAreMessages9To13WithTheirTraces)
         expect_no_pending_exception_and_a_working_next_call();
     }
 }
-
-// ---- a second main call ----------------------------------------------------
 
 TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryWaits)
 {
@@ -375,8 +363,6 @@ TEST_F(JvmSession, SecondaryInvocationFailureIsDescribedOnItsOwnThreadAndDetache
     EXPECT_EQ(captured(), "Exception in thread \"Orvane thread\" ");
     EXPECT_TRUE(contains(err, "java.lang.IllegalStateException: thrown by main\n")) << err;
 }
-
-// ---- the stopper -----------------------------------------------------------
 
 TEST_F(JvmSession, StopperRefusedBySecurityManagerIsMessage13AndDetaches)
 {

@@ -97,7 +97,6 @@ int failed_creation(const char* options)
     return failure.empty() ? 92 : 0;
 }
 
-// main returns while a non-daemon thread runs; the teardown waits for it.
 int shutdown_after_main()
 {
     create_or_end("-Xmx64m", "orvane/test/Lingerer");
@@ -199,7 +198,6 @@ const Ending endings[] = {
     {"exit_from_main", exit_from_main, 3,
      {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
      {"event: hand_over_to_service_main", "run_main_class returned", "report "}, {}},
-    // The stopper ends a running main with status 0 from its own named thread.
     {"stop_with_system_exit", stop_with_system_exit, 0,
      {"java: waiting in main", "java: alive at exit: Orvane stopper thread", "event: remove_console_hook",
       "event: close_instance_mutex"},
