@@ -4,30 +4,7 @@
 #include "fuzz_input.h"
 #include "launcher/expansion_rules.h"
 
-namespace {
-
-uint64_t memory_bytes = 0;
-
-bool read_date(char* buffer, int capacity)
-{
-    return snprintf(buffer, static_cast<size_t>(capacity), "20261207") < capacity;
-}
-bool read_time(char* buffer, int capacity)
-{
-    return snprintf(buffer, static_cast<size_t>(capacity), "235959") < capacity;
-}
-uint64_t physical_memory(bool total)
-{
-    return total ? memory_bytes : memory_bytes / 2;
-}
-// Every variable is defined, as a value that holds references of its own:
-// an expansion must never expand its own results again.
-const char* lookup_environment(const char* name)
-{
-    return strlen(name) % 2 == 0 ? "%PATH%;x" : nullptr;
-}
-
-} // namespace
+static uint64_t memory_bytes = 0;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -36,8 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memcpy(&memory_bytes, data, 8);
     std::string text = fuzz_text(data + 8, size - 8);
     int address_bits = data[0] % 2 == 0 ? 32 : 64;
-    ExpansionSources sources{"C:\\Java Home", read_date, read_time, physical_memory, lookup_environment,
-                             address_bits};
+    // Every variable with a name of even length is defined, as a value that
+    // holds references of its own: an expansion never expands its results.
+    ExpansionSources sources{
+        "C:\\Java Home",
+        [](char* buffer, int capacity) { return snprintf(buffer, static_cast<size_t>(capacity), "20261207") < capacity; },
+        [](char* buffer, int capacity) { return snprintf(buffer, static_cast<size_t>(capacity), "235959") < capacity; },
+        [](bool total) { return total ? memory_bytes : memory_bytes / 2; },
+        [](const char* name) -> const char* { return strlen(name) % 2 == 0 ? "%PATH%;x" : nullptr; },
+        address_bits};
     char* expanded = expand_with_sources(text.c_str(), &sources);
     FUZZ_CHECK(expanded != nullptr, "no result");
     // No source value is longer than 256 bytes, and each reference is at

@@ -16,10 +16,8 @@ inline std::string fuzz_text(const uint8_t* data, size_t size)
 // The input split at its first zero byte into two texts (the second may be empty).
 inline void fuzz_two_texts(const uint8_t* data, size_t size, std::string* first, std::string* second)
 {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    size_t cut = text.find('\0');
-    *first = text.substr(0, cut);
-    *second = cut == std::string::npos ? "" : fuzz_text(data + cut + 1, size - cut - 1);
+    *first = fuzz_text(data, size);
+    *second = first->size() == size ? "" : fuzz_text(data + first->size() + 1, size - first->size() - 1);
 }
 
 #define FUZZ_CHECK(condition, ...)                                      \

@@ -11,31 +11,15 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put_u16(Bytes* bytes, unsigned value)
-{
-    bytes->push_back(static_cast<unsigned char>(value & 0xFF));
-    bytes->push_back(static_cast<unsigned char>(value >> 8));
-}
-
-// Lays out entries as a resource block does: a little-endian length, then
-// that many UTF-16 code units.
+// Lays out entries as a resource block does: a length, then that many UTF-16
+// code units, each little-endian as on this host.
 Bytes encode_block(const std::vector<std::u16string>& entries)
 {
-    Bytes bytes;
-    for (const auto& entry : entries) {
-        put_u16(&bytes, static_cast<unsigned>(entry.size()));
-        for (char16_t unit : entry)
-            put_u16(&bytes, unit);
-    }
-    return bytes;
-}
-
-std::u16string decode_units(const unsigned char* units, size_t length)
-{
-    std::u16string text;
-    for (size_t i = 0; i < length; ++i)
-        text += static_cast<char16_t>(units[2 * i] | units[2 * i + 1] << 8);
-    return text;
+    std::u16string units;
+    for (const auto& entry : entries)
+        units += static_cast<char16_t>(entry.size()) + entry;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(units.data());
+    return Bytes(bytes, bytes + 2 * units.size());
 }
 
 // A heap copy of exactly size bytes, so that ASan sees any read past it.
@@ -66,7 +50,7 @@ TEST(StringBlock, FindsEveryEntryWithItsUnits)
         ASSERT_TRUE(string_block_entry(copy.get(), block.size(), index, &units, &length));
         EXPECT_EQ(length, sample_entries[index].size());
         ASSERT_NE(units, nullptr);
-        EXPECT_TRUE(decode_units(units, length) == sample_entries[index]);
+        EXPECT_TRUE(std::u16string(reinterpret_cast<const char16_t*>(units), length) == sample_entries[index]);
     }
     // A block holds 16 entries; whatever follows them is not a 17th.
     Bytes longer = encode_block(sample_entries);
@@ -98,15 +82,12 @@ TEST(StringBlock, RefusesEntriesThatEndPastTheBlock)
                       entry_end[index] <= size);
         }
     }
-
 }
 
 TEST(StringBlock, IdsMapToBlockAndIndex)
 {
-    EXPECT_EQ(string_block_of(0), 1u);
-    EXPECT_EQ(string_index_of(0), 0u);
-    EXPECT_EQ(string_block_of(15), 1u);
-    EXPECT_EQ(string_index_of(15), 15u);
-    EXPECT_EQ(string_block_of(17), 2u);
-    EXPECT_EQ(string_index_of(17), 1u);
+    const unsigned rows[][3] = {{0, 1, 0}, {15, 1, 15}, {17, 2, 1}};
+    for (const auto& row : rows)
+        EXPECT_EQ((std::vector<unsigned>{string_block_of(row[0]), string_index_of(row[0])}),
+                  (std::vector<unsigned>{row[1], row[2]})) << "id " << row[0];
 }

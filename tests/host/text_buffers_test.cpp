@@ -84,15 +84,15 @@ TEST(CopyBounded, CopiesWhatFitsAndLeavesEmptyOtherwise)
 
 TEST(FormatText, CutsAnOverlongResultAndTerminatesIt)
 {
-    char buffer[8];
-    format_text(buffer, sizeof buffer, "%s-%d", "ab", 12);
-    EXPECT_STREQ(buffer, "ab-12");
-
-    memset(buffer, 'X', sizeof buffer);
-    format_text(buffer, sizeof buffer, "%s-%d", "abcdef", 12345);
-    EXPECT_STREQ(buffer, "abcdef-");
-
-    memset(buffer, 'X', sizeof buffer);
-    format_text(buffer, sizeof buffer, "%s", "1234567");
-    EXPECT_STREQ(buffer, "1234567");
+    const struct {
+        const char* text;
+        int number;
+        const char* expected;
+    } rows[] = {{"ab", 12, "ab-12"}, {"abcdef", 12345, "abcdef-"}, {"123", 456, "123-456"}};
+    for (const auto& row : rows) {
+        char buffer[8];
+        memset(buffer, 'X', sizeof buffer);
+        format_text(buffer, sizeof buffer, "%s-%d", row.text, row.number);
+        EXPECT_STREQ(buffer, row.expected);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +28,6 @@
 #include "app/capture_pipe.h"
 #include "app/output_capture.h"
 #include "app/system_services.h"
-#include "jvm/class_path.h"
 #include "jvm/console.h"
 #include "jvm/jvm_instance.h"
 #include "launcher/configuration.h"
@@ -48,12 +48,10 @@ static std::vector<std::string> events;
 static bool echo_records = false;
 static const char* report_marker = nullptr;
 
-static void echo(const std::string& line)
+static void write_line(int fd, const std::string& line)
 {
-    if (!echo_records)
-        return;
     std::string text = line + "\n";
-    ssize_t ignored = write(1, text.data(), text.size());
+    ssize_t ignored = write(fd, text.data(), text.size());
     (void)ignored;
 }
 
@@ -61,14 +59,8 @@ static void record_event(const char* name)
 {
     std::lock_guard<std::mutex> hold(record_lock);
     events.push_back(name);
-    echo(std::string("event: ") + name);
-}
-
-static std::string compose(const char* format, va_list args)
-{
-    char text[report_size];
-    format_bounded(text, sizeof text, format, args);
-    return text;
+    if (echo_records)
+        write_line(1, std::string("event: ") + name);
 }
 
 static int record_report(ReportKind kind, const std::string& text)
@@ -84,29 +76,19 @@ static int record_report(ReportKind kind, const std::string& text)
     }
     std::lock_guard<std::mutex> hold(record_lock);
     reports.push_back(report);
-    static const char* const names[] = {"notice", "error", "error_with_reason", "system_error",
-                                        "error_with_details", "fatal_with_output"};
-    echo(std::string("report ") + names[static_cast<int>(kind)] + ": " + text +
-         (report.details.empty() ? "" : " | details: " + report.details));
+    static const char* const names[] = {"error", "error_with_reason", "fatal_with_output"};
+    std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
+                       (report.details.empty() ? "" : " | details: " + report.details);
+    if (echo_records)
+        write_line(1, "report " + line);
     if (report_marker != nullptr) {
-        std::string line = std::string(report_marker) + names[static_cast<int>(kind)] + ": " + text +
-                           (report.details.empty() ? "" : " | details: " + report.details);
+        line = report_marker + line;
         std::replace(line.begin(), line.end(), '\r', ' ');
         std::replace(line.begin(), line.end(), '\n', ' ');
-        line += "\n";
-        ssize_t ignored = write(2, line.data(), line.size());
-        (void)ignored;
+        write_line(2, line);
     }
     return 1;
 }
-
-// The composed report of a variadic reporting operation.
-#define RECORD_FORMATTED(kind, suffix)             \
-    va_list args;                                 \
-    va_start(args, format);                       \
-    std::string text = compose(format, args);     \
-    va_end(args);                                 \
-    return record_report(kind, text + (suffix))
 
 std::vector<Report> recorded_reports()
 {
@@ -172,31 +154,20 @@ void free_library(void* library)
 // The host's ANSI code page is UTF-8. Malformed text converts to nothing.
 size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
 {
-    std::vector<uint16_t> out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        uint32_t c = *p++;
-        int more = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (more < 0)
-            return 0;
-        c &= more == 0 ? 0x7F : 0x3F >> more;
-        for (int i = 0; i < more; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80)
-                return 0;
-            c = (c << 6) | (*p & 0x3F);
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<uint16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<uint16_t>(c));
-        }
-    }
-    out.push_back(0);
-    if (units != nullptr && capacity >= out.size())
-        std::copy(out.begin(), out.end(), units);
-    return out.size();
+    size_t in_left = strlen(text) + 1;  // with the terminator
+    std::vector<uint16_t> out(in_left);
+    size_t out_left = out.size() * sizeof out[0];
+    char* in = const_cast<char*>(text);
+    char* to = reinterpret_cast<char*>(out.data());
+    iconv_t convert = iconv_open("UTF-16LE", "UTF-8");
+    size_t result = iconv(convert, &in, &in_left, &to, &out_left);
+    iconv_close(convert);
+    if (result == static_cast<size_t>(-1))
+        return 0;
+    size_t count = out.size() - out_left / sizeof out[0];
+    if (units != nullptr && capacity >= count)
+        std::copy(out.begin(), out.begin() + static_cast<long>(count), units);
+    return count;
 }
 
 const char* const appdata_folder = "/tmp/orvane-jvm-host/AppData/Roaming";
@@ -297,14 +268,10 @@ static long read_fifo(void*, char* into, size_t room)
     }
 }
 
-static void append_to_capture(const char* bytes, size_t length, void*)
-{
-    capture_append(bytes, length);
-}
-
 bool start_pipe_reader()
 {
-    pipe_reader = std::thread([] { read_lines_until_end(read_fifo, nullptr, append_to_capture, nullptr); });
+    auto append = [](const char* bytes, size_t length, void*) { capture_append(bytes, length); };
+    pipe_reader = std::thread([append] { read_lines_until_end(read_fifo, nullptr, append, nullptr); });
     return true;
 }
 
@@ -318,7 +285,6 @@ void stop_capture_pipe()
 }
 
 static std::mutex capture_mutex;
-void initialize_capture_lock() {}
 void lock_capture() { capture_mutex.lock(); }
 void unlock_capture() { capture_mutex.unlock(); }
 
@@ -327,30 +293,27 @@ void unlock_capture() { capture_mutex.unlock(); }
 bool service_mode = false;
 bool reporting_enabled = true;
 
-int report_error(const char* format, ...)
-{
-    if (!reporting_enabled)
-        return 0;
-    RECORD_FORMATTED(ReportKind::error, "");
-}
+// A variadic reporting operation: when reporting, records its composed text
+// with the suffix, which is taken first (errno, say).
+#define RECORDING_REPORT(function, reporting, kind, suffix)   \
+    int function(const char* format, ...)                     \
+    {                                                         \
+        if (!(reporting))                                     \
+            return 0;                                         \
+        std::string tail = suffix;                            \
+        char text[report_size];                               \
+        va_list args;                                         \
+        va_start(args, format);                               \
+        format_bounded(text, sizeof text, format, args);      \
+        va_end(args);                                         \
+        return record_report(kind, text + tail);              \
+    }
 
-int report_error_with_reason(const char* format, ...)
-{
-    if (!reporting_enabled)
-        return 0;
-    std::string reason = std::string("\n\nReason: ") + strerror(errno);
-    RECORD_FORMATTED(ReportKind::error_with_reason, reason);
-}
-
-int report_fatal_error_with_output(const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
-}
-
-int report_jvm_failure_with_output(const char* format, ...)
-{
-    RECORD_FORMATTED(ReportKind::fatal_with_output, "");
-}
+RECORDING_REPORT(report_error, reporting_enabled, ReportKind::error, "")
+RECORDING_REPORT(report_error_with_reason, reporting_enabled, ReportKind::error_with_reason,
+                 std::string("\n\nReason: ") + strerror(errno))
+RECORDING_REPORT(report_fatal_error_with_output, true, ReportKind::fatal_with_output, "")
+RECORDING_REPORT(report_jvm_failure_with_output, true, ReportKind::fatal_with_output, "")
 
 // ---- launcher/configuration.h ----------------------------------------------
 
@@ -358,8 +321,6 @@ LauncherConfig launcher_config;
 char extract_dir[path_size];
 char launch_directory[current_directory_size];
 char* app_name;
-char* run_switch;
-
 
 const char* message_text(MessageId id)
 {
@@ -390,8 +351,6 @@ void reset_launcher_config(const char* jvm_options, const char* main_class)
     reporting_enabled = true;
     embedded_jar_count = 0;
     instance_mutex = nullptr;
-    service_run_ok = false;
-    service_main_finished = false;
 }
 
 // ---- the rest of the start-up and JVM-creation surroundings ---------------
@@ -416,29 +375,16 @@ bool main_working_directory(char* directory, size_t size)
     return realpath(target, full) != nullptr && copy_bounded(directory, size, full);
 }
 
-static bool fixed_date(char* buffer, int capacity)
-{
-    return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131");
-}
-
-static bool fixed_time(char* buffer, int capacity)
-{
-    return copy_bounded(buffer, static_cast<size_t>(capacity), "235959");
-}
-
-static uint64_t fixed_memory(bool)
-{
-    return 4ull << 30;
-}
-
-static const char* environment(const char* name)
-{
-    return getenv(name);
-}
-
+// A fixed date, time and 4 GiB of memory; the process's own environment.
 char* expand_variables(const char* text)
 {
-    const ExpansionSources sources = {ORVANE_JDK_HOME, fixed_date, fixed_time, fixed_memory, environment, 64};
+    const ExpansionSources sources = {
+        ORVANE_JDK_HOME,
+        [](char* buffer, int capacity) { return copy_bounded(buffer, static_cast<size_t>(capacity), "20240131"); },
+        [](char* buffer, int capacity) { return copy_bounded(buffer, static_cast<size_t>(capacity), "235959"); },
+        [](bool) -> uint64_t { return 4ull << 30; },
+        [](const char* name) -> const char* { return getenv(name); },
+        64};
     return expand_with_sources(text, &sources);
 }
 
@@ -465,9 +411,7 @@ void remove_console_hook()
     record_event("remove_console_hook");
     if (exit_hook_is_unexpected) {
         // The exit hook is about to end the process, with status 0 perhaps.
-        const char text[] = "the JVM's exit hook ran in a process that must not end\n";
-        ssize_t ignored = write(2, text, sizeof text - 1);
-        (void)ignored;
+        write_line(2, "the JVM's exit hook ran in a process that must not end");
         _exit(97);
     }
 }
@@ -486,9 +430,6 @@ void close_instance_mutex()
     record_event("close_instance_mutex");
     instance_mutex = nullptr;
 }
-
-volatile bool service_run_ok = false;
-volatile bool service_main_finished = false;
 
 void hand_over_to_service_main(bool run_ok)
 {
@@ -532,10 +473,16 @@ std::string end_capture(FdCapture& capture)
     fflush(stderr);
     dup2(capture.saved, capture.fd);
     close(capture.saved);
-    std::ifstream in(capture.path);
+    std::string text = file_text(capture.path);
+    unlink(capture.path.c_str());
+    return text;
+}
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    unlink(capture.path.c_str());
     return text.str();
 }
 
@@ -545,14 +492,9 @@ std::string call_static_string(JNIEnv* env, const char* class_name, const char* 
     jclass type = env->FindClass(class_name);
     jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
     jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
-    if (env->ExceptionCheck() || id == nullptr || (argument != nullptr && java_argument == nullptr)) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-        return "<failed>";
-    }
-    jobject result = argument != nullptr ? env->CallStaticObjectMethod(type, id, java_argument)
-                                         : env->CallStaticObjectMethod(type, id);
-    if (env->ExceptionCheck()) {
+    bool ready = !env->ExceptionCheck() && id != nullptr && (argument == nullptr || java_argument != nullptr);
+    jobject result = ready ? env->CallStaticObjectMethod(type, id, java_argument) : nullptr;
+    if (!ready || env->ExceptionCheck()) {
         env->ExceptionDescribe();
         env->ExceptionClear();
         return "<failed>";

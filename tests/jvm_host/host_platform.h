@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class ReportKind { notice, error, error_with_reason, system_error, error_with_details, fatal_with_output };
+enum class ReportKind { error, error_with_reason, fatal_with_output };
 
 struct Report {
     ReportKind kind;
@@ -59,6 +59,8 @@ struct FdCapture {
 };
 FdCapture begin_capture(int fd);
 std::string end_capture(FdCapture& capture);
+// The whole content of a file ("" when it cannot be read).
+std::string file_text(const std::string& path);
 
 // Runs fn with file descriptor 2 sent to a file; returns what was written.
 template <typename Fn>

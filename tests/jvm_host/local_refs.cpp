@@ -37,44 +37,16 @@ T made(T ref, void* caller)
     return ref;
 }
 
-// Each function that returns a new local reference counts it.
+// Each function of the launcher's calls that returns a new local reference
+// counts it; the varargs calls of JNIEnv's C++ members reach the V forms.
 #define COUNT_FIXED(name, type, params, args) \
     type JNICALL name params { return made(original->name args, __builtin_return_address(0)); }
 
 COUNT_FIXED(FindClass, jclass, (JNIEnv * e, const char* n), (e, n))
-COUNT_FIXED(GetSuperclass, jclass, (JNIEnv * e, jclass c), (e, c))
-COUNT_FIXED(ExceptionOccurred, jthrowable, (JNIEnv * e), (e))
-COUNT_FIXED(NewLocalRef, jobject, (JNIEnv * e, jobject o), (e, o))
-COUNT_FIXED(AllocObject, jobject, (JNIEnv * e, jclass c), (e, c))
-COUNT_FIXED(GetObjectClass, jclass, (JNIEnv * e, jobject o), (e, o))
 COUNT_FIXED(NewObjectV, jobject, (JNIEnv * e, jclass c, jmethodID m, va_list a), (e, c, m, a))
-COUNT_FIXED(NewObjectA, jobject, (JNIEnv * e, jclass c, jmethodID m, const jvalue* a), (e, c, m, a))
-COUNT_FIXED(CallObjectMethodV, jobject, (JNIEnv * e, jobject o, jmethodID m, va_list a), (e, o, m, a))
-COUNT_FIXED(CallObjectMethodA, jobject, (JNIEnv * e, jobject o, jmethodID m, const jvalue* a), (e, o, m, a))
 COUNT_FIXED(CallStaticObjectMethodV, jobject, (JNIEnv * e, jclass c, jmethodID m, va_list a), (e, c, m, a))
-COUNT_FIXED(CallStaticObjectMethodA, jobject, (JNIEnv * e, jclass c, jmethodID m, const jvalue* a), (e, c, m, a))
-COUNT_FIXED(GetObjectField, jobject, (JNIEnv * e, jobject o, jfieldID f), (e, o, f))
-COUNT_FIXED(GetStaticObjectField, jobject, (JNIEnv * e, jclass c, jfieldID f), (e, c, f))
 COUNT_FIXED(NewString, jstring, (JNIEnv * e, const jchar* u, jsize n), (e, u, n))
-COUNT_FIXED(NewStringUTF, jstring, (JNIEnv * e, const char* t), (e, t))
 COUNT_FIXED(NewObjectArray, jobjectArray, (JNIEnv * e, jsize n, jclass c, jobject i), (e, n, c, i))
-COUNT_FIXED(GetObjectArrayElement, jobject, (JNIEnv * e, jobjectArray a, jsize i), (e, a, i))
-COUNT_FIXED(NewByteArray, jbyteArray, (JNIEnv * e, jsize n), (e, n))
-COUNT_FIXED(NewCharArray, jcharArray, (JNIEnv * e, jsize n), (e, n))
-
-#define COUNT_VARARGS(name, type, first_type, via)                     \
-    type JNICALL name(JNIEnv* e, first_type x, jmethodID m, ...)       \
-    {                                                                  \
-        va_list a;                                                     \
-        va_start(a, m);                                                \
-        type r = made(original->via(e, x, m, a), __builtin_return_address(0)); \
-        va_end(a);                                                     \
-        return r;                                                      \
-    }
-
-COUNT_VARARGS(NewObject, jobject, jclass, NewObjectV)
-COUNT_VARARGS(CallObjectMethod, jobject, jobject, CallObjectMethodV)
-COUNT_VARARGS(CallStaticObjectMethod, jobject, jclass, CallStaticObjectMethodV)
 
 void JNICALL DeleteLocalRef(JNIEnv* e, jobject o)
 {
@@ -110,12 +82,12 @@ void start_counting_local_refs(JavaVM* vm, JNIEnv* env)
     original = env->functions;
     counted = *original;
 #define USE(name) counted.name = name
-    USE(FindClass); USE(GetSuperclass); USE(ExceptionOccurred); USE(NewLocalRef); USE(AllocObject);
-    USE(GetObjectClass); USE(NewObject); USE(NewObjectV); USE(NewObjectA); USE(CallObjectMethod);
-    USE(CallObjectMethodV); USE(CallObjectMethodA); USE(CallStaticObjectMethod);
-    USE(CallStaticObjectMethodV); USE(CallStaticObjectMethodA); USE(GetObjectField);
-    USE(GetStaticObjectField); USE(NewString); USE(NewStringUTF); USE(NewObjectArray);
-    USE(GetObjectArrayElement); USE(NewByteArray); USE(NewCharArray); USE(DeleteLocalRef);
+    USE(FindClass);
+    USE(NewObjectV);
+    USE(CallStaticObjectMethodV);
+    USE(NewString);
+    USE(NewObjectArray);
+    USE(DeleteLocalRef);
 #undef USE
     original_vm = vm->functions;
     counted_vm = *original_vm;

@@ -2,18 +2,14 @@
 // hook, a JVM that cannot be created or aborts, and the teardown after main
 // returned. A JVM is made once per process, so each case runs this executable
 // again as a child with --scenario=NAME and judges its status and output.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,11 +27,21 @@
 #include "local_refs.h"
 #include "ui/reporting.h"
 
-extern char** environ;
-
 namespace {
 
 // ---- in the child ----------------------------------------------------------
+
+// One line of the child's standard output, at once.
+void say(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    printf("child: ");
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
+}
 
 // Creates the JVM for a scenario; on failure says why and ends with 90.
 void create_or_end(const char* options, const char* main_class)
@@ -44,8 +50,7 @@ void create_or_end(const char* options, const char* main_class)
     echo_layer_records(true);
     std::string failure = create_host_jvm();
     if (!failure.empty()) {
-        printf("child: %s\n", failure.c_str());
-        fflush(stdout);
+        say("%s", failure.c_str());
         _exit(90);
     }
 }
@@ -53,12 +58,6 @@ void create_or_end(const char* options, const char* main_class)
 bool primary_invocation()
 {
     return run_main_class(MainInvocation{{0, nullptr}, false});
-}
-
-void say(const char* text)
-{
-    printf("child: %s\n", text);
-    fflush(stdout);
 }
 
 // System.exit(3) from main; the exit hook must end the process.
@@ -80,9 +79,7 @@ int stop_with_system_exit()
     create_or_end("-Xmx64m", "orvane/test/Waiter");
     std::thread stopper([] {
         usleep(500 * 1000);
-        bool returned = request_java_exit();
-        printf("child: request_java_exit returned %s\n", returned ? "true" : "false");
-        fflush(stdout);
+        say("request_java_exit returned %s", request_java_exit() ? "true" : "false");
     });
     primary_invocation();
     say("run_main_class returned");
@@ -96,15 +93,14 @@ int failed_creation(const char* options)
     reset_launcher_config(options, "orvane/test/Probe");
     echo_layer_records(true);
     std::string failure = create_host_jvm();
-    printf("child: creation %s\n", failure.empty() ? "succeeded" : failure.c_str());
+    say("creation %s", failure.empty() ? "succeeded" : failure.c_str());
     return failure.empty() ? 92 : 0;
 }
 
-// main returns while a non-daemon thread runs; the teardown waits for it.
 int shutdown_after_main()
 {
     create_or_end("-Xmx64m", "orvane/test/Lingerer");
-    say(primary_invocation() ? "run_main_class true" : "run_main_class false");
+    say("run_main_class %s", primary_invocation() ? "true" : "false");
     shutdown_jvm();
     say("shutdown_jvm returned");
     return 0;
@@ -116,10 +112,10 @@ int secondary_on_creating_thread()
 {
     create_or_end("-Xmx64m", "orvane/test/Echo");
     char* args[] = {copy_text("forwarded"), copy_text("argument")};
-    say(run_main_class(MainInvocation{{2, args}, true}) ? "run_main_class true" : "run_main_class false");
+    say("run_main_class %s", run_main_class(MainInvocation{{2, args}, true}) ? "true" : "false");
     JNIEnv* env = nullptr;
     jint state = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2);
-    say(state == JNI_EDETACHED ? "creating thread detached" : "creating thread still attached");
+    say("creating thread %s", state == JNI_EDETACHED ? "detached" : "still attached");
     shutdown_jvm();
     say("shutdown_jvm returned");
     return 0;
@@ -141,70 +137,45 @@ int local_references()
         items[i] = copy_text(("argument-" + std::to_string(i)).c_str());
     start_counting_local_refs(jvm_instance.vm, jvm_instance.env);
     bool primary = run_main_class(MainInvocation{{500, items}, false});
-    printf("child: primary %s, live references %ld\n", primary ? "true" : "false", live_local_refs());
-    fflush(stdout);
+    say("primary %s, live references %ld", primary ? "true" : "false", live_local_refs());
     bool secondary = false;
     std::thread second([&] { secondary = run_main_class(MainInvocation{{500, items}, true}); });
     second.join();
-    printf("child: secondary %s, live references at detach %ld\n", secondary ? "true" : "false",
-           live_local_refs_at_last_detach());
-    fflush(stdout);
+    say("secondary %s, live references at detach %ld", secondary ? "true" : "false", live_local_refs_at_last_detach());
     stop_counting_local_refs(jvm_instance.vm, jvm_instance.env);
-    printf("child: capture [%.*s]\n", static_cast<int>(captured_length), captured_output);
+    say("capture [%.*s]", static_cast<int>(captured_length), captured_output);
     return 0;
 }
 
 // ---- in the parent ---------------------------------------------------------
 
 struct ChildResult {
-    int status = -1;  // exit status, or -1 when the child did not exit
-    int signal = 0;   // the signal that ended it, if one did
+    int status = -1;  // the shell's status: 128 + the signal that ended it, if one did
     std::string out;
     std::string err;
 };
 
-std::string read_and_remove(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    unlink(path.c_str());
-    return text.str();
-}
-
 ChildResult run_child(const char* scenario)
 {
+    char self[4096] = {};
+    EXPECT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     std::string base = "/tmp/orvane-child-" + std::to_string(getpid()) + "-" + scenario;
-    std::string out_path = base + ".out", err_path = base + ".err";
-    std::string argument = std::string("--scenario=") + scenario;
-    char* argv[] = {const_cast<char*>("jvm_host_tests"), const_cast<char*>(argument.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string command =
+        std::string(self) + " --scenario=" + scenario + " >" + base + ".out 2>" + base + ".err";
+    int wait_status = std::system(command.c_str());
     ChildResult result;
-    pid_t child = 0;
-    int rc = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        ADD_FAILURE() << "posix_spawn failed: " << strerror(rc);
-        return result;
-    }
-    int wait_status = 0;
-    waitpid(child, &wait_status, 0);
     if (WIFEXITED(wait_status))
         result.status = WEXITSTATUS(wait_status);
-    if (WIFSIGNALED(wait_status))
-        result.signal = WTERMSIG(wait_status);
-    result.out = read_and_remove(out_path);
-    result.err = read_and_remove(err_path);
+    result.out = file_text(base + ".out");
+    result.err = file_text(base + ".err");
+    unlink((base + ".out").c_str());
+    unlink((base + ".err").c_str());
     return result;
 }
 
 std::string describe(const ChildResult& r)
 {
-    return "status " + std::to_string(r.status) + ", signal " + std::to_string(r.signal) + "\n--- stdout:\n" +
-           r.out + "--- stderr:\n" + r.err;
+    return "status " + std::to_string(r.status) + "\n--- stdout:\n" + r.out + "--- stderr:\n" + r.err;
 }
 
 const std::string creation_failed =
@@ -227,7 +198,6 @@ const Ending endings[] = {
     {"exit_from_main", exit_from_main, 3,
      {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
      {"event: hand_over_to_service_main", "run_main_class returned", "report "}, {}},
-    // The stopper ends a running main with status 0 from its own named thread.
     {"stop_with_system_exit", stop_with_system_exit, 0,
      {"java: waiting in main", "java: alive at exit: Orvane stopper thread", "event: remove_console_hook",
       "event: close_instance_mutex"},

@@ -5,23 +5,13 @@ import java.io.FileInputStream;
 import java.io.IOException;
 import java.util.Properties;
 
-// Records what main was given and which system properties it saw, for the
-// test to read back after main returned.
+// Records which system properties main saw, for the test to read back after
+// main returned.
 public class Probe {
-    private static String[] arguments = new String[0];
     private static Properties seen = new Properties();
 
     public static void main(String[] args) {
-        arguments = args.clone();
         seen = (Properties) System.getProperties().clone();
-    }
-
-    // The arguments, each in brackets: [a][b c].
-    public static String arguments() {
-        StringBuilder text = new StringBuilder();
-        for (String argument : arguments)
-            text.append('[').append(argument).append(']');
-        return text.toString();
     }
 
     public static String property(String key) {
