@@ -64,8 +64,9 @@ TEST(JarBlob, CheckNamesTheFirstFault)
         int32_t count = -5;
         JarEntry bad{};
         EXPECT_EQ(jar_blob_check(row.bytes.data(), row.bytes.size(), &count, &bad), row.expected);
-        if (row.expected == jar_blob_ok)
+        if (row.expected == jar_blob_ok) {
             EXPECT_EQ(count, row.count);
+        }
     }
 }
 
