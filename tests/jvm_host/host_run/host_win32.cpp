@@ -44,13 +44,18 @@ DWORD attributes_of(const std::string& path)
     return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
-bool fill(WIN32_FIND_DATAA* entry, const std::string& directory, const char* name)
+// A listing's entries come with their attributes, as from FindNextFile: the
+// type the directory gives, and a look at the file only for links and types
+// it does not give.
+bool fill(WIN32_FIND_DATAA* entry, const std::string& directory, const char* name, unsigned char type)
 {
     size_t length = strlen(name);
     if (length >= sizeof entry->cFileName)
         return false;
     memcpy(entry->cFileName, name, length + 1);
-    entry->dwFileAttributes = attributes_of(directory + "/" + name);
+    entry->dwFileAttributes = type == DT_REG   ? FILE_ATTRIBUTE_NORMAL
+                              : type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY
+                                               : attributes_of(directory + "/" + name);
     return entry->dwFileAttributes != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -70,18 +75,18 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* entry)
         last_error = ERROR_PATH_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, unsigned char>> names;
     while (dirent* item = readdir(stream))
         if (strcmp(item->d_name, ".") != 0 && strcmp(item->d_name, "..") != 0)
-            names.push_back(item->d_name);
+            names.emplace_back(item->d_name, item->d_type);
     closedir(stream);
     std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
-    names.insert(names.begin(), {".", ".."});
+              [](const auto& a, const auto& b) { return strcasecmp(a.first.c_str(), b.first.c_str()) < 0; });
+    names.insert(names.begin(), {{".", DT_DIR}, {"..", DT_DIR}});
     Listing* listing = new Listing;
-    for (const std::string& name : names) {
+    for (const auto& [name, type] : names) {
         WIN32_FIND_DATAA found;
-        if (fill(&found, directory, name.c_str()))
+        if (fill(&found, directory, name.c_str(), type))
             listing->entries.push_back(found);
     }
     *entry = listing->entries[0];
