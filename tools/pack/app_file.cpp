@@ -808,21 +808,40 @@ static void check_keys(const toml::table& root, Problems* problems)
     }
 }
 
+// Parses the application file and checks its keys against the table. False
+// only when the file does not parse; unknown keys are left in the problems.
+static bool parse_application(const std::string& app_file, toml::table* root, Problems* problems)
+{
+    try {
+        *root = toml::parse_file(app_file);
+    } catch (const toml::parse_error& error) {
+        problems->add(error.source(), std::string(error.description()));
+        return false;
+    }
+    check_keys(*root, problems);
+    return true;
+}
+
+// The template that an architecture names, or an empty path for an unknown one.
+static fs::path template_for(const std::string& architecture)
+{
+    if (architecture == "x86")
+        return "build/windows/orvane.exe";
+    if (architecture == "x64")
+        return "build/windows64/orvane.exe";
+    return {};
+}
+
 bool pack_application(const std::string& app_file, const std::string& output_override, std::string* errors,
                       const std::string& architecture_override)
 {
     Problems problems{app_file, ""};
     toml::table root;
-    try {
-        root = toml::parse_file(app_file);
-    } catch (const toml::parse_error& error) {
-        problems.add(error.source(), std::string(error.description()));
+    if (!parse_application(app_file, &root, &problems)) {
         *errors = problems.text;
         return false;
     }
     fs::path base = fs::u8path(app_file).parent_path();
-
-    check_keys(root, &problems);
     if (!problems.text.empty()) {
         *errors = problems.text;
         return false;
@@ -833,11 +852,8 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
     const toml::node* architecture = root.get("architecture");
     const toml::node* template_node = root.get("template");
     if (!architecture_override.empty()) {
-        if (architecture_override == "x86")
-            template_path = "build/windows/orvane.exe";
-        else if (architecture_override == "x64")
-            template_path = "build/windows64/orvane.exe";
-        else
+        template_path = template_for(architecture_override);
+        if (template_path.empty())
             problems.add("--architecture must be x86 or x64, not " + architecture_override);
     } else if (template_node && architecture) {
         problems.add(architecture->source(), "give either architecture or template, not both");
@@ -845,11 +861,8 @@ bool pack_application(const std::string& app_file, const std::string& output_ove
         template_path = base / fs::u8path(template_node->as_string()->get());
     } else if (architecture) {
         std::string arch = architecture->as_string()->get();
-        if (arch == "x86")
-            template_path = "build/windows/orvane.exe";
-        else if (arch == "x64")
-            template_path = "build/windows64/orvane.exe";
-        else
+        template_path = template_for(arch);
+        if (template_path.empty())
             problems.add(architecture->source(), "architecture must be \"x86\" or \"x64\", not \"" + arch + "\"");
     } else {
         problems.add("no template: set architecture = \"x86\" or \"x64\", or template = PATH");
@@ -1195,14 +1208,10 @@ bool read_application_values(const std::string& app_file, std::map<unsigned, std
 {
     Problems problems{app_file, ""};
     toml::table root;
-    try {
-        root = toml::parse_file(app_file);
-    } catch (const toml::parse_error& error) {
-        problems.add(error.source(), std::string(error.description()));
+    if (!parse_application(app_file, &root, &problems)) {
         *errors = problems.text;
         return false;
     }
-    check_keys(root, &problems);
     for (const ConfigKey& key : config_keys) {
         const toml::node* node = root.at_path(std::string(key.table) + "." + key.name).node();
         std::string text;
