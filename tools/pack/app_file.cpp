@@ -138,7 +138,10 @@ struct Problems {
     void add(const std::string& message) { add(toml::source_region{}, message); }
 };
 
-size_t edit_distance(const std::string& a, const std::string& b)
+// The edit distance of a and b, or limit when it is limit or more. No row
+// has a smaller minimum than the row before it, so once a whole row has
+// reached the limit the rest need not be measured.
+size_t edit_distance(const std::string& a, const std::string& b, size_t limit)
 {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j)
@@ -146,13 +149,17 @@ size_t edit_distance(const std::string& a, const std::string& b)
     for (size_t i = 1; i <= a.size(); ++i) {
         size_t diagonal = row[0];
         row[0] = i;
+        size_t smallest = i;
         for (size_t j = 1; j <= b.size(); ++j) {
             size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            row[j] = std::min(std::min(up, row[j - 1]) + 1, diagonal + (a[i - 1] != b[j - 1]));
+            smallest = std::min(smallest, row[j]);
             diagonal = up;
         }
+        if (smallest >= limit)
+            return limit;
     }
-    return row[b.size()];
+    return std::min(row[b.size()], limit);
 }
 
 std::vector<std::string> all_key_paths()
@@ -178,12 +185,13 @@ std::string closest_key(const std::string& table, const std::string& key)
         std::string dotted = table.empty() ? key : table + "." + key;
         size_t other_table = path_table == table ? 0 : 1;
         // The length difference is a lower bound of the distance: a path that
-        // cannot come closer is not measured, so that long unknown keys stay
-        // cheap.
+        // cannot come closer is not measured, and one that does is measured
+        // only as far as the best so far, so that unknown keys stay cheap.
         auto gap = [](size_t x, size_t y) { return x > y ? x - y : y - x; };
         if (std::min(gap(key.size(), name.size()) + other_table, gap(dotted.size(), path.size())) >= best_distance)
             continue;
-        size_t d = std::min(edit_distance(key, name) + other_table, edit_distance(dotted, path));
+        size_t d = std::min(edit_distance(key, name, best_distance - other_table) + other_table,
+                            edit_distance(dotted, path, best_distance));
         if (d < best_distance) {
             best_distance = d;
             best = dot == std::string::npos ? path : "[" + path_table + "] " + name;
