@@ -39,7 +39,7 @@ wanted=" $* "
 caught=0
 survived=0
 survivors=""
-log=build/mutants.log
+log="$root/build/mutants.log"
 mkdir -p build
 : >"$log"
 while IFS=$'\t' read -r id file from to preset pattern; do
