@@ -16,17 +16,13 @@ mkdir -p "$log_dir"
 
 # Adds a ctest run's counts; a tier that did not run counts as one failure.
 count_ctest() {
-    local name=$1 log=$2
-    local line
-    line=$(grep -E '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-    if [ -z "$line" ]; then
+    local name=$1 log=$2 bad total
+    read -r bad total < <(sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$log" | tail -n 1)
+    if [ -z "$total" ]; then
         echo "$name: no test ran (see $log)"
         failed=$((failed + 1))
         return
     fi
-    local bad total
-    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
-    total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
     echo "$name: $((total - bad)) passed, $bad failed"
     passed=$((passed + total - bad))
     failed=$((failed + bad))
