@@ -164,22 +164,6 @@ TEST_F(Discovery, ReadRegistryStringTellsStringsFromOtherValues)
     }
 }
 
-TEST_F(Discovery, EachRowIsSearchedUnderItsOwnVendorKey)
-{
-    const char* expected_keys[runtime_key_count] = {
-        "Software\\JavaSoft\\Java Runtime Environment", "Software\\IBM\\Java2 Runtime Environment",
-        "Software\\JRockit\\Java Runtime Environment", "Software\\JavaSoft\\Java Development Kit",
-        "Software\\IBM\\Java Development Kit", "Software\\JRockit\\Java Development Kit"};
-    put_file(at("lib\\jvm.dll"));
-    for (int row = 0; row < runtime_key_count; ++row) {
-        clear_registry();
-        set_string(std::string(expected_keys[row]) + "\\1.6", "RuntimeLib", at("lib\\jvm.dll"));
-        for (int searched = 0; searched < runtime_key_count; ++searched)
-            EXPECT_EQ(search_registered_runtimes(result, sizeof result, searched, 1), searched == row)
-                << "runtime under " << expected_keys[row] << ", row " << searched << " searched";
-    }
-}
-
 TEST_F(Discovery, CandidateKeyPathIsExtendedInPlaceOnlyWhenTheVersionFits)
 {
     struct {
@@ -223,7 +207,8 @@ struct Case {
 
 TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
 {
-    const std::string jre = runtime_key_table[0], jdk = runtime_key_table[3], ibm_jdk = runtime_key_table[4],
+    const std::string jre = "Software\\JavaSoft\\Java Runtime Environment",
+                      jdk = "Software\\JavaSoft\\Java Development Kit", ibm_jdk = "Software\\IBM\\Java Development Kit",
                       server = "bin\\server\\jvm.dll";
     const std::string deep(250 - at("r00").size() - 1, 'd'); // fits a path, not with a library name added
     const Case fixed_cases[] = {
@@ -244,7 +229,16 @@ TEST_F(Discovery, EachLayoutIsFoundByItsStepsWithItsHome)
          {{"1", "~\\home\\jre\\bin\\hotspot\\jvm.dll", "~\\home"}}},
         {"the preferred subpath is the only library tried below JavaHome", "1.2.0", "", "",
          {{jdk + "\\1.6", "JavaHome", "~\\jdk"}}, {"jdk\\jre\\bin\\server\\jvm.dll"},
-         {{"2", nullptr, ""}, {"3", "~\\jdk\\jre\\bin\\server\\jvm.dll", "~\\jdk"}}},
+         {{"12", nullptr, ""}, {"3", "~\\jdk\\jre\\bin\\server\\jvm.dll", "~\\jdk"}}},
+        {"IBM JRE: step 1 only", "1.2.0", "", "",
+         {{"Software\\IBM\\Java2 Runtime Environment\\1.6", "RuntimeLib", "~\\jvm.dll"}}, {"jvm.dll"},
+         {{"234", nullptr, ""}, {"1", "~\\jvm.dll", ""}}},
+        {"JRockit JRE: step 1 only", "1.2.0", "", "",
+         {{"Software\\JRockit\\Java Runtime Environment\\1.6", "RuntimeLib", "~\\jvm.dll"}}, {"jvm.dll"},
+         {{"234", nullptr, ""}, {"1", "~\\jvm.dll", ""}}},
+        {"JRockit JDK: step 2, its own VM", "1.2.0", "", "",
+         {{"Software\\JRockit\\Java Development Kit\\1.6", "JavaHome", "~"}}, {"jre\\bin\\jrockit\\jvm.dll"},
+         {{"134", nullptr, ""}, {"2", "~\\jre\\bin\\jrockit\\jvm.dll", "~"}}},
         {"the first explicit entry is tried below JavaHome too", "1.2.0", "custom\\jvm.dll;other\\jvm.dll", "",
          {{jdk + "\\1.6", "JavaHome", "~\\jdk"}}, {"jdk\\custom\\jvm.dll"},
          {{"02", "~\\jdk\\custom\\jvm.dll", "~\\jdk"}}},

@@ -80,7 +80,6 @@ TEST(LoadedConfiguration, EveryFieldHasTheValueOfItsForm)
     const FieldCase cases[] = {
         {"1001 text", shown(c.java_version_constraints), "1.6.0;1.8.0"},
         {"1005 text", shown(c.runtime_search_order), "210"},
-        {"1006 boolean stored as <null> is true", shown(c.remove_extracted_jars_at_exit), "true"},
         {"1015 boolean 0abc is false", shown(c.chdir_before_jvm), "false"},
         {"1016 boolean no is true", shown(c.restore_launch_directory), "true"},
         {"1022 absent boolean is true", shown(c.service_manual_start), "true"},
