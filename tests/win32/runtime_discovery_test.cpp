@@ -22,21 +22,16 @@ const char made_up_extension[] = "Software\\Classes\\.orvanediscovery";
 const char made_up_class[] = "Software\\Classes\\OrvaneDiscoveryDocument";
 constexpr int other_machine = launcher_machine == pe_machine_x86 ? pe_machine_x64 : pe_machine_x86;
 
+// In the suite's own prefix nothing but these cases' runtimes and document
+// type lives below these keys.
 void clear_registry()
 {
-    for (const char* row : runtime_key_table)
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, row);
-    // Only removed when empty: nothing but the keys above lives there here.
-    for (const char* vendor : {"Software\\JavaSoft", "Software\\IBM", "Software\\JRockit"})
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, vendor);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (const char* vendor : {"Software\\JavaSoft\\JDK", "Software\\JavaSoft\\JRE", "Software\\Eclipse Adoptium",
-                                   "Software\\Microsoft\\JDK", "Software\\Semeru", "Software\\Azul Systems",
-                                   "Software\\BellSoft"})
-            RegDeleteTreeA(root, vendor);
+        for (const char* key : {"Software\\JavaSoft", "Software\\IBM", "Software\\JRockit",
+                                "Software\\Eclipse Adoptium", "Software\\Microsoft\\JDK", "Software\\Semeru",
+                                "Software\\Azul Systems", "Software\\BellSoft", made_up_extension, made_up_class})
+            RegDeleteTreeA(root, key);
     }
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, made_up_extension);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, made_up_class);
 }
 
 void set_string(const std::string& key_path, const char* name, const std::string& value,
