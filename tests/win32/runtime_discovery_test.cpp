@@ -61,18 +61,20 @@ void put_file(const std::string& path, const char* text = nullptr, int machine =
     ASSERT_TRUE(write_file(path, bytes)) << "cannot create " << path;
 }
 
-// The file's first characters (in text mode) once it has any, waiting up to
-// 10 s for another process.
-std::string wait_for_file(const std::string& path)
+// The file's first characters (in text mode) once it has any, or once it
+// holds the expected text, waiting up to 10 s for another process: a command
+// may write its line in parts.
+std::string wait_for_file(const std::string& path, const char* expected = nullptr)
 {
-    char bytes[8192] = {};
-    for (int i = 0; i < 200 && bytes[0] == '\0'; ++i, Sleep(50)) {
-        if (FILE* file = fopen(path.c_str(), "r")) {
-            bytes[fread(bytes, 1, sizeof bytes - 1, file)] = '\0';
+    std::string text;
+    for (int i = 0; i < 200 && (text.empty() || (expected != nullptr && text != expected)); ++i, Sleep(50)) {
+        char bytes[8192];
+        FILE* file = fopen(path.c_str(), "r");
+        text.assign(bytes, file != nullptr ? fread(bytes, 1, sizeof bytes, file) : 0);
+        if (file != nullptr)
             fclose(file);
-        }
     }
-    return bytes[0] != '\0' ? bytes : "(nothing written)";
+    return text.empty() ? "(nothing written)" : text;
 }
 
 class Discovery : public ::testing::Test {
@@ -384,8 +386,8 @@ TEST_F(Discovery, MissingRuntimeShowsTheMessageThenOpensTheDocumentAndRunsTheCom
         ASSERT_EQ(shown.size(), 1u) << "one message box expected (is there a display?)";
         EXPECT_EQ(shown[0].caption, "Error");
         EXPECT_EQ(shown[0].text, "Unable to locate suitable Java Runtime (min 1.4;<1.6) on this machine.");
-        EXPECT_EQ(wait_for_file(copy), "document bytes");
-        EXPECT_EQ(wait_for_file(marker), "ran\n");
+        EXPECT_EQ(wait_for_file(copy, "document bytes"), "document bytes");
+        EXPECT_EQ(wait_for_file(marker, "ran\n"), "ran\n");
         WIN32_FILE_ATTRIBUTE_DATA written;
         ASSERT_TRUE(GetFileAttributesExA(marker.c_str(), GetFileExInfoStandard, &written));
         EXPECT_GE(written.ftLastWriteTime.dwHighDateTime * 0x100000000ull + written.ftLastWriteTime.dwLowDateTime,
