@@ -16,17 +16,13 @@ mkdir -p "$log_dir"
 
 # Adds a ctest run's counts; a tier that did not run counts as one failure.
 count_ctest() {
-    local name=$1 log=$2
-    local line
-    line=$(grep -E '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-    if [ -z "$line" ]; then
+    local name=$1 log=$2 bad total
+    read -r bad total < <(sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$log" | tail -n 1)
+    if [ -z "$total" ]; then
         echo "$name: no test ran (see $log)"
         failed=$((failed + 1))
         return
     fi
-    local bad total
-    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
-    total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
     echo "$name: $((total - bad)) passed, $bad failed"
     passed=$((passed + total - bad))
     failed=$((failed + bad))
@@ -41,17 +37,23 @@ build() {
     }
 }
 
-# Runs the Win32 and end-to-end tier of one architecture, once its preset has
-# built, inside one display and one persistent wineserver; extra arguments go
-# to ctest.
-run_wine_tier() {
-    local arch=$1 preset=$2 built=$3 log=$4
-    shift 4
+# Builds a preset of the build machine and runs its tests.
+run_tier() {
+    local preset=$1 name=$2 log="$log_dir/$1.log"
     : >"$log"
-    [ "$built" = yes ] && use_wine_arch "$arch" && ensure_wine_prefix || return 0
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    build "$preset" && ctest --preset "$preset" -j2 >"$log" 2>&1
+    tail -n 3 "$log"
+    count_ctest "$name" "$log"
+}
+
+# Runs the Win32 and end-to-end tier of one architecture, once its preset has
+# built, inside one display and one persistent wineserver.
+run_wine_tier() {
+    local arch=$1 preset=$2 built=$3 log=$4 label=$5
+    : >"$log"
+    [ "$built" = yes ] && use_wine_arch "$arch" && ensure_wine_prefix &&
+        xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
         log=$0 watch=$1 preset=$2
-        shift 2
         wineserver -p
         # Wine starts its own services on first use: warm up first, so that
         # they never hold a test'"'"'s output pipes open.
@@ -60,11 +62,12 @@ run_wine_tier() {
         export ORVANE_WINE_EVENTS="$log.events"
         WINEDEBUG=-all,+eventlog wine "$watch" --warm-up </dev/null >"$log.warm-up" 2>"$ORVANE_WINE_EVENTS" ||
             cat "$log.warm-up"
-        ctest --preset "$preset" -j2 --timeout 300 "$@" >"$log" 2>&1
+        ctest --preset "$preset" -j2 --timeout 300 >"$log" 2>&1
         wineserver -k
-        wineserver -w' "$log" "$wine_build_dir/launcher_watch.exe" "$preset" "$@"
-    grep -E '\*\*\*(Failed|Timeout)|Not Run' "$log" || true
+        wineserver -w' "$log" "$wine_build_dir/launcher_watch.exe" "$preset"
+    grep -E '\*\*\*(Failed|Timeout)|Not Run' "$log"
     tail -n 3 "$log"
+    count_ctest "$label" "$log"
 }
 
 # The 32-bit launcher is built on every machine; its tier needs 32-bit Wine.
@@ -80,32 +83,14 @@ fi
 built32=no built64=no
 build windows && built32=yes
 build windows64 && built64=yes
-if build host; then
-    ctest --preset host -j2 >"$log_dir/host.log" 2>&1
-    tail -n 3 "$log_dir/host.log"
-else
-    : >"$log_dir/host.log"
-fi
-count_ctest "host unit tests and the JNI code on the host's JVM" "$log_dir/host.log"
-
+run_tier host "host unit tests and the JNI code on the host's JVM"
 # Every fuzz target replays its seeds, then fuzzes for a bounded time.
-if build fuzz; then
-    ctest --preset fuzz -j2 >"$log_dir/fuzz.log" 2>&1
-    tail -n 3 "$log_dir/fuzz.log"
-else
-    : >"$log_dir/fuzz.log"
-fi
-count_ctest "fuzz targets" "$log_dir/fuzz.log"
+run_tier fuzz "fuzz targets"
 
 # Without 32-bit Wine the 32-bit launcher is still built, and the host tier
 # has checked its file.
-if [ $wine32 = yes ]; then
-    run_wine_tier 32 windows $built32 "$log_dir/windows.log"
-    count_ctest "Win32 and end-to-end tests under 32-bit Wine" "$log_dir/windows.log"
-fi
-
-run_wine_tier 64 windows64 $built64 "$log_dir/windows64.log"
-count_ctest "Win32 and end-to-end tests under 64-bit Wine" "$log_dir/windows64.log"
+[ $wine32 = yes ] && run_wine_tier 32 windows $built32 "$log_dir/windows.log" "Win32 and end-to-end tests, 32-bit Wine"
+run_wine_tier 64 windows64 $built64 "$log_dir/windows64.log" "Win32 and end-to-end tests, 64-bit Wine"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,31 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <thread>
+
+#include "launcher_driver.h"
 
 namespace {
 
-BOOL CALLBACK collect_box(HWND window, LPARAM found_param)
-{
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char class_name[16] = "";
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (owner == GetCurrentProcessId() && IsWindowVisible(window) && strcmp(class_name, "#32770") == 0)
-        reinterpret_cast<std::vector<HWND>*>(found_param)->push_back(window);
-    return TRUE;
-}
-
 SeenBox read_box(HWND box)
 {
-    SeenBox seen{};
-    static char text[20000];
-    GetWindowTextA(box, text, sizeof text);
-    seen.caption = text;
-    text[0] = '\0';
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    seen.text = text;
+    SeenWindow window = read_dialog_window(box);
+    SeenBox seen{window.caption, window.text};
     seen.owned = GetWindow(box, GW_OWNER) != nullptr;
     // Windows of tests running beside this one may take the foreground for
     // a moment: a box that comes to the front at all within a second counts.
@@ -45,9 +30,7 @@ WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold)
     std::thread watcher([&] {
         std::vector<HWND> handled;
         while (!done) {
-            std::vector<HWND> found;
-            EnumWindows(collect_box, reinterpret_cast<LPARAM>(&found));
-            for (HWND box : found) {
+            for (HWND box : find_dialog_windows(GetCurrentProcessId())) {
                 if (std::find(handled.begin(), handled.end(), box) != handled.end())
                     continue;
                 SeenBox seen = read_box(box);
@@ -66,7 +49,6 @@ WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold)
         }
     });
     watched.result = call();
-    watched.error = GetLastError();
     done = true;
     watcher.join();
     return watched;

@@ -19,7 +19,6 @@ struct SeenBox {
 
 struct WatchedCall {
     int result;
-    DWORD error;  // the last error right after the call
     std::vector<SeenBox> boxes;
 };
 

@@ -62,9 +62,6 @@ struct IniCase {
 void as_configured(LauncherConfig&) {}
 
 const IniCase ini_cases[] = {
-    {"JvmOptions then JvmOptionsAppend join with one blank, whatever the file order",
-     as_configured, "JvmOptionsAppend=-Dx=1\r\nJvmOptions=-Xmx256m\r\n",
-     [](LauncherConfig& o) { o.jvm_options = copy_text("-Xmx256m -Dx=1"); }},
     {"JvmOptionsAppend alone to empty options starts with a blank",
      [](LauncherConfig& o) { o.jvm_options = copy_text(""); }, "JvmOptionsAppend=-Dx=1\r\n",
      [](LauncherConfig& o) { o.jvm_options = copy_text(" -Dx=1"); }},

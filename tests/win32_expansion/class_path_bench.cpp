@@ -7,6 +7,7 @@
 
 #include "jvm/class_path.h"
 #include "launcher/configuration.h"
+#include "scenario_launcher.h"
 #include "scratch_directory.h"
 
 int main()
@@ -24,7 +25,7 @@ int main()
         if (!CreateDirectoryA(directory.c_str(), nullptr))
             return 1;
         for (int a = 0; a < archives_per_directory; ++a)
-            if (!make_file(directory + "\\archive" + std::to_string(a) + ".jar"))
+            if (!write_file(directory + "\\archive" + std::to_string(a) + ".jar", ""))
                 return 1;
     }
     launcher_config.class_path = const_cast<char*>("tree;app.jar");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jvm/runtime_discovery.h"
+#include "launcher/expansion_rules.h"
 #include "launcher/path_checks.h"
 #include "launcher/text_buffers.h"
 #include "scratch_directory.h"
@@ -39,14 +40,11 @@ std::string local_date_and_time()
     return std::string(date) + "-" + time;
 }
 
-// The heap rules written out once more, independently of the launcher's code:
-// only a 32-bit launcher counts more than 2 GiB as 1 GiB.
+// The heap rules are proven on the host: here the launcher's pointer width
+// and the memory status must reach them.
 std::string heap_size(uint64_t bytes, int percentage)
 {
-    if (sizeof(void*) == 4 && bytes > 0x80000000ull)
-        bytes = 0x40000000ull;
-    long long megabytes = static_cast<long long>(bytes * percentage / 100 / (1024 * 1024));
-    return std::to_string(megabytes < 64 ? 64 : megabytes) + "m";
+    return std::to_string(heap_megabytes(bytes, percentage, 8 * sizeof(void*))) + "m";
 }
 
 std::string heap_sizes_now()

@@ -9,6 +9,7 @@
 #include "box_watcher.h"
 #include "launcher/configuration.h"
 #include "launcher/text_buffers.h"
+#include "scenario_launcher.h"
 #include "scratch_directory.h"
 #include "ui/reporting.h"
 
@@ -36,7 +37,7 @@ TEST(ClassPath, DirectoriesContributeThemselvesAndEveryArchiveBelowThem)
     for (const char* file : {"lib\\a.jar", "lib\\c.ZIP", "lib\\notes.txt", "lib\\sub\\b.jar", "app.jar",
                              "plain\\readme.txt", "mixed\\LIB.JAR", "mixed\\lib.jar.bak", "mixed\\x.zi",
                              "mixed\\folder.jar\\inner.zip"})
-        ASSERT_TRUE(make_file(file)) << file;
+        ASSERT_TRUE(write_file(file, "")) << file;
     ASSERT_EQ(_putenv("ORVANE_LIB=lib"), 0);
     const struct {
         const char* current;  // below the scratch directory
@@ -124,10 +125,10 @@ TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
     std::string outer = "deep\\" + std::string(200, 'o');
     std::string inner = outer + "\\" + std::string(51, 'i');  // 257 characters
     ASSERT_TRUE(CreateDirectoryA("deep", nullptr) && CreateDirectoryA(outer.c_str(), nullptr) &&
-                CreateDirectoryA(inner.c_str(), nullptr) && make_file("deep\\a.jar") &&
-                make_file(outer + "\\z.jar"));
+                CreateDirectoryA(inner.c_str(), nullptr) && write_file("deep\\a.jar", "") &&
+                write_file(outer + "\\z.jar", ""));
     ASSERT_TRUE(CreateDirectoryA("links", nullptr) && CreateDirectoryA("links\\sub", nullptr) &&
-                make_file("links\\a.jar") && make_file("links\\sub\\b.jar"));
+                write_file("links\\a.jar", "") && write_file("links\\sub\\b.jar", ""));
     ASSERT_TRUE(directory_link("links\\loop", ".") && directory_link("links\\sub\\up", ".."))
         << "cannot make directory links";
     const struct {

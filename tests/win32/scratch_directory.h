@@ -62,13 +62,3 @@ private:
     std::string path_;
     bool ready_ = false;
 };
-
-// An empty file; false when it cannot be made.
-inline bool make_file(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
