@@ -110,9 +110,7 @@ static void system_exit(JavaThread*, const jvalue* args, jvalue*)
 // console, exist already and are opened as they are.
 static void file_output_stream_init(JavaThread* thread, const jvalue* args, jvalue* result)
 {
-    Object* name = object_of(args[0].l, kind_string, "FileOutputStream(String, boolean)");
-    if (name == nullptr)
-        fail_loudly("stand-in JVM: FileOutputStream(String, boolean) got a null name");
+    Object* name = object_of(args[0].l, kind_string, "FileOutputStream(String, boolean)", false);
     const std::string& path = name->text;
     bool device = path.compare(0, 4, "\\\\.\\") == 0 || lstrcmpiA(path.c_str(), "CONOUT$") == 0;
     bool append = !device && args[1].z != JNI_FALSE;
@@ -223,11 +221,11 @@ void throw_java(JavaThread* thread, const char* class_name, const std::string& m
     thread->pending->text = message;
 }
 
-Object* object_of(jobject reference, ObjectKind kind, const char* function)
+Object* object_of(jobject reference, ObjectKind kind, const char* function, bool nullable)
 {
     Object* object = reinterpret_cast<Object*>(reference);
-    if (object != nullptr && object->kind != kind)
-        fail_loudly(std::string("stand-in JVM: ") + function + " got a reference of another kind");
+    if (object == nullptr ? !nullable : object->kind != kind)
+        fail_loudly(std::string("stand-in JVM: ") + function + " got a null reference or one of another kind");
     return object;
 }
 

@@ -7,15 +7,6 @@
 
 #include "standin.h"
 
-// The Object behind a reference, which must not be null.
-static Object* non_null(jobject reference, ObjectKind kind, const char* function)
-{
-    Object* object = object_of(reference, kind, function);
-    if (object == nullptr)
-        fail_loudly(std::string("stand-in JVM: ") + function + " got a null reference");
-    return object;
-}
-
 // Runs the method an ID names, its arguments read from a va_list in
 // signature order (the class world's methods take only references, int and
 // boolean): a constructor of the class (NewObjectV) or a static method
@@ -26,7 +17,7 @@ static jvalue call_listed(JNIEnv* env, jclass clazz, jmethodID id, va_list list,
                           const char* function)
 {
     JavaThread* thread = thread_of(env, function);
-    const ClassInfo* klass = non_null(clazz, kind_class, function)->klass;
+    const ClassInfo* klass = object_of(clazz, kind_class, function, false)->klass;
     const Method* method = reinterpret_cast<const Method*>(id);
     if (owner_of(method) == nullptr ||
         (constructor ? strcmp(method->name, "<init>") != 0 || owner_of(method) != klass : !method->is_static))
@@ -119,7 +110,7 @@ static jmethodID JNICALL get_method_id(JNIEnv* env, jclass clazz, const char* na
 {
     const char* function = is_static ? "GetStaticMethodID" : "GetMethodID";
     JavaThread* thread = thread_of(env, function);
-    const ClassInfo* klass = non_null(clazz, kind_class, function)->klass;
+    const ClassInfo* klass = object_of(clazz, kind_class, function, false)->klass;
     const Method* method = find_method(klass, name, signature, is_static);
     if (method == nullptr)
         throw_java(thread, "java/lang/NoSuchMethodError",
@@ -145,7 +136,7 @@ static jstring JNICALL new_java_string(JNIEnv* env, const jchar* unicode, jsize 
 static jobjectArray JNICALL new_object_array(JNIEnv* env, jsize length, jclass element_class, jobject initial)
 {
     thread_of(env, "NewObjectArray");
-    non_null(element_class, kind_class, "NewObjectArray");
+    object_of(element_class, kind_class, "NewObjectArray", false);
     if (length < 0)
         fail_loudly("stand-in JVM: NewObjectArray got a negative length");
     Object* array = new_object(kind_array, "java/lang/Object");
@@ -156,7 +147,7 @@ static jobjectArray JNICALL new_object_array(JNIEnv* env, jsize length, jclass e
 static void JNICALL set_object_array_element(JNIEnv* env, jobjectArray array, jsize index, jobject value)
 {
     thread_of(env, "SetObjectArrayElement");
-    Object* object = non_null(array, kind_array, "SetObjectArrayElement");
+    Object* object = object_of(array, kind_array, "SetObjectArrayElement", false);
     if (index < 0 || static_cast<size_t>(index) >= object->elements.size())
         fail_loudly("stand-in JVM: SetObjectArrayElement got an index outside the array");
     object->elements[static_cast<size_t>(index)] = reinterpret_cast<Object*>(value);

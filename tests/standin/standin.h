@@ -103,9 +103,9 @@ const ClassInfo* owner_of(const Method* method);
 Object* new_object(ObjectKind kind, const char* class_name);
 // Makes an exception pending on the thread, replacing one pending already.
 void throw_java(JavaThread* thread, const char* class_name, const std::string& message);
-// The Object behind a reference, or null; ends the process when a non-null
-// reference is not of the kind the caller needs.
-Object* object_of(jobject reference, ObjectKind kind, const char* function);
+// The Object behind a reference, or null when nullable; ends the process
+// for a null reference that is not, or one not of the kind the caller needs.
+Object* object_of(jobject reference, ObjectKind kind, const char* function, bool nullable = true);
 // "java/lang/String" as "java.lang.String".
 std::string dotted(const char* class_name);
 

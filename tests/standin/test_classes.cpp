@@ -82,10 +82,8 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
     char name[256] = "";
     GetEnvironmentVariableA("ORVANE_STANDIN_SIGNAL", name, sizeof name);
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-    if (event != nullptr) {
-        SetEvent(event);
-        CloseHandle(event);
-    }
+    SetEvent(event);
+    CloseHandle(event);
 }
 
 // orvane.standin.Window: waits the first argument's milliseconds, then shows
@@ -114,16 +112,6 @@ void window_main(JavaThread*, const jvalue* args, jvalue*)
     }
     record_event(came_to_front ? "window in front" : "window behind");
     DestroyWindow(window);
-}
-
-static bool has_console()
-{
-    HANDLE output = CreateFileA("CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(output);
-    return true;
 }
 
 // orvane.standin.Console: prints a line, then records what the process's
@@ -156,9 +144,9 @@ void console_main(JavaThread*, const jvalue*, jvalue*)
     MSG message;
     PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    record_event(has_console() ? "after peek console yes" : "after peek console no");
+    record_event(GetConsoleWindow() != nullptr ? "after peek console yes" : "after peek console no");
     PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-    record_event(has_console() ? "after quit console yes" : "after quit console no");
+    record_event(GetConsoleWindow() != nullptr ? "after quit console yes" : "after quit console no");
 }
 
 // Waits for the named event, then does what a fatal error inside the JVM
