@@ -36,14 +36,13 @@ void vm_diagnostic(const char* format, ...);
 
 struct Object;
 
-// A Java thread, never freed, so that an env a launcher keeps after
-// detaching stays readable.
+// jni_env.cpp: the Java threads and the JNIEnv functions. A Java thread is
+// never freed, so that an env a launcher keeps after detaching stays readable.
 struct JavaThread {
     JNIEnv_ env;                // first member: a JNIEnv* is the address of its JavaThread
     std::string name;           // the Java thread name
     Object* pending = nullptr;  // the pending exception, or null
 };
-// jni_env.cpp: the Java threads and the JNIEnv functions.
 // A new live Java thread with an env of its own.
 JavaThread* new_java_thread(const std::string& name);
 // The Java thread of the calling native thread (null: not attached), and
