@@ -2,41 +2,18 @@
 // JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs, and the JavaVM
 // function table.
 #define _JNI_IMPLEMENTATION_   // jni.h then declares the entry points as exported
-#include <jni.h>
-#include <windows.h>
-
-#include <cstdio>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "invocation.h"
-#include "java_methods.h"
-#include "record.h"
-#include "threads.h"
+#include "standin.h"
 
 // The life of the one JVM a process can have: a failed creation leaves
-// none; a created or destroyed JVM stays. Guarded by vm_lock.
+// none; a created or destroyed JVM stays.
 enum VmState { vm_none, vm_created, vm_destroyed };
-static SRWLOCK vm_lock = SRWLOCK_INIT;
-static VmState vm_state = vm_none;
+static std::atomic<VmState> vm_state(vm_none);
 
 VmHooks vm_hooks = {nullptr, nullptr, nullptr};
-
-static VmState vm_state_now()
-{
-    AcquireSRWLockExclusive(&vm_lock);
-    VmState state = vm_state;
-    ReleaseSRWLockExclusive(&vm_lock);
-    return state;
-}
-
-static void set_vm_state(VmState state)
-{
-    AcquireSRWLockExclusive(&vm_lock);
-    vm_state = state;
-    ReleaseSRWLockExclusive(&vm_lock);
-}
 
 // The JNI versions of JDK 17 but 1.1.
 static bool is_supported_version(jint version)
@@ -45,36 +22,22 @@ static bool is_supported_version(jint version)
            version == JNI_VERSION_1_8 || version == JNI_VERSION_9 || version == JNI_VERSION_10;
 }
 
-// Prints a diagnostic of the JVM through the "vfprintf" hook when one is
-// in effect, else on the process's standard error, where the C runtime's
-// text mode turns each line feed into CR LF.
-void vm_diagnostic(jint(JNICALL* hook)(FILE*, const char*, va_list), const char* format, ...)
+void vm_diagnostic(const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    if (hook != nullptr) {
-        hook(stderr, format, arguments);
-    } else {
-        va_list measure;
-        va_copy(measure, arguments);
-        int length = vsnprintf(nullptr, 0, format, measure);
-        va_end(measure);
-        std::string text(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-        vsnprintf(&text[0], text.size(), format, arguments);
-        text.resize(text.size() - 1);
-        std::string lines;
-        for (char c : text)
-            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        write_process_stderr(lines);
-    }
+    if (vm_hooks.vfprintf_hook != nullptr)
+        vm_hooks.vfprintf_hook(stderr, format, arguments);
+    else
+        vfprintf(stderr, format, arguments);
     va_end(arguments);
 }
 
-void abort_vm(void(JNICALL* hook)(void))
+void abort_vm()
 {
     record_event("abort");
-    if (hook != nullptr)
-        hook();
+    if (vm_hooks.abort_hook != nullptr)
+        vm_hooks.abort_hook();
     abort();
 }
 
@@ -89,38 +52,38 @@ static bool starts_with(const char* text, const char* prefix)
 static void make_console(const char* size)
 {
     int columns = 0, rows = 0;
-    if (sscanf(size, "%dx%d", &columns, &rows) != 2)
-        fail_loudly("stand-in JVM: -XX:StandinConsole= takes COLSxROWS");
+    sscanf(size, "%dx%d", &columns, &rows);
     AllocConsole();
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    COORD wanted = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
-    if (console == INVALID_HANDLE_VALUE || !SetConsoleScreenBufferSize(console, wanted))
+    if (console == INVALID_HANDLE_VALUE ||
+        !SetConsoleScreenBufferSize(console, COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)}))
         fail_loudly(std::string("stand-in JVM: no console of the size ") + size + ", error " +
                     std::to_string(GetLastError()));
     CloseHandle(console);
 }
 
-// Takes the options in array order into hooks; every -D and -X option is
+// Takes the options in array order into vm_hooks; every -D and -X option is
 // accepted and has no effect but "-XX:StandinConsole=COLSxROWS", which gives
-// the process a console. The first unknown option is reported through the "vfprintf" hook only when that hook
-// came earlier in the array, and ends the creation with JNI_EINVAL, as
-// HotSpot does.
-static jint apply_options(const JavaVMInitArgs* init, VmHooks* hooks)
+// the process a console. The first unknown option is reported through the
+// "vfprintf" hook only when that hook came earlier in the array, and ends
+// the creation with JNI_EINVAL, as HotSpot does.
+static jint apply_options(const JavaVMInitArgs* init)
 {
+    vm_hooks = VmHooks{nullptr, nullptr, nullptr};
     for (jint i = 0; i < init->nOptions; ++i) {
         const JavaVMOption& option = init->options[i];
         const char* text = option.optionString != nullptr ? option.optionString : "";
         if (strcmp(text, "vfprintf") == 0) {
-            hooks->vfprintf_hook = reinterpret_cast<jint(JNICALL*)(FILE*, const char*, va_list)>(option.extraInfo);
+            vm_hooks.vfprintf_hook = reinterpret_cast<jint(JNICALL*)(FILE*, const char*, va_list)>(option.extraInfo);
         } else if (strcmp(text, "abort") == 0) {
-            hooks->abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
+            vm_hooks.abort_hook = reinterpret_cast<void(JNICALL*)(void)>(option.extraInfo);
         } else if (strcmp(text, "exit") == 0) {
-            hooks->exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
+            vm_hooks.exit_hook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
         } else if (starts_with(text, "-XX:StandinConsole=")) {
             make_console(strchr(text, '=') + 1);
         } else if (!starts_with(text, "-D") && !starts_with(text, "-X")) {
-            vm_diagnostic(hooks->vfprintf_hook, "Unrecognized option: %s\n", text);
+            vm_diagnostic("Unrecognized option: %s\n", text);
             return JNI_EINVAL;
         }
     }
@@ -137,15 +100,14 @@ static jint JNICALL attach_current_thread(JavaVM*, void** penv, void* args)
     if (penv == nullptr || attach == nullptr || attach->name == nullptr)
         fail_loudly("stand-in JVM: AttachCurrentThread needs an env pointer and a thread name");
     *penv = nullptr;
-    if (vm_state_now() != vm_created)
+    if (vm_state != vm_created)
         return JNI_ERR;
     if (!is_supported_version(attach->version))
         return JNI_EVERSION;
-    JavaThread* thread = current_thread();
-    if (thread == nullptr)
-        thread = register_java_thread(attach->name, true);
+    if (current_thread() == nullptr)
+        make_current_thread(new_java_thread(attach->name));
     record_event(std::string("attach ") + attach->name);
-    *penv = &thread->env;
+    *penv = &current_thread()->env;
     return JNI_OK;
 }
 
@@ -153,39 +115,27 @@ static jint JNICALL attach_current_thread(JavaVM*, void** penv, void* args)
 // Records "detach" either way.
 static jint JNICALL detach_current_thread(JavaVM*)
 {
-    if (vm_state_now() != vm_created)
+    if (vm_state != vm_created)
         return JNI_ERR;
     record_event("detach");
-    JavaThread* thread = current_thread();
-    if (thread != nullptr)
-        end_java_thread(thread);
+    end_current_thread();
     return JNI_OK;
 }
 
-// Waits until every Java thread but the caller has ended, as Java waits for
-// its non-daemon threads at the end of a program. Records "destroy" then.
+// Waits until every other Java thread has ended; records "destroy" then.
 static jint JNICALL destroy_java_vm(JavaVM*)
 {
-    if (vm_state_now() != vm_created)
+    if (vm_state != vm_created)
         return JNI_ERR;
-    wait_for_other_threads(current_thread());
-    set_vm_state(vm_destroyed);
+    wait_for_other_threads();
+    vm_state = vm_destroyed;
     record_event("destroy");
     return JNI_OK;
 }
 
-// The table is filled by field name, so its layout is jni.h's own.
-static JNIInvokeInterface_ make_vm_table()
-{
-    JNIInvokeInterface_ table = {};
-    table.DestroyJavaVM = destroy_java_vm;
-    table.AttachCurrentThread = attach_current_thread;
-    table.DetachCurrentThread = detach_current_thread;
-    return table;
-}
-
-static const JNIInvokeInterface_ vm_table = make_vm_table();
-// The one JavaVM of the process.
+// The one JavaVM of the process; its table in jni.h's order, which JNI fixes.
+static const JNIInvokeInterface_ vm_table = {nullptr, nullptr, nullptr, destroy_java_vm, attach_current_thread,
+                                             detach_current_thread, nullptr, nullptr};
 static JavaVM java_vm = {&vm_table};
 
 // Everything of JNI_CreateJavaVM but its record.
@@ -194,20 +144,19 @@ static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init
     if (pvm == nullptr || penv == nullptr || init == nullptr || init->nOptions < 0 ||
         (init->nOptions > 0 && init->options == nullptr))
         fail_loudly("stand-in JVM: JNI_CreateJavaVM got no JVM or env pointer or no option array");
-    if (vm_state_now() != vm_none)
+    if (vm_state != vm_none)
         fail_loudly("stand-in JVM: JNI_CreateJavaVM was called again after a JVM was created");
     *pvm = nullptr;
     *penv = nullptr;
     if (!is_supported_version(init->version))
         return JNI_EVERSION;
-    VmHooks hooks = {nullptr, nullptr, nullptr};
-    jint result = apply_options(init, &hooks);
+    jint result = apply_options(init);
     if (result != JNI_OK)
         return result;
-    vm_hooks = hooks;
     start_system();
-    JavaThread* main_thread = register_java_thread("main", true);
-    set_vm_state(vm_created);
+    JavaThread* main_thread = new_java_thread("main");
+    make_current_thread(main_thread);
+    vm_state = vm_created;
     *pvm = &java_vm;
     *penv = &main_thread->env;
     return JNI_OK;
@@ -215,14 +164,13 @@ static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init
 
 // Records "create <count>" and one "option <index> <text>" per option on
 // entry, before any option is refused, then "created" or
-// "create failed <code>".
+// "create failed <code>". Two options of the suite's own are read first: a
+// record path for a process that does not inherit the test's environment
+// (a service), and a pause that makes the creation slow.
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args)
 {
     const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
     jint count = init != nullptr && init->options != nullptr ? init->nOptions : 0;
-    // Options of the suite's own, read first: a record path for a process
-    // that does not inherit the test's environment (a service), and a pause
-    // that makes the creation slow.
     static const char record_option[] = "-Dorvane.standin.record=";
     static const char delay_option[] = "-Dorvane.standin.create.delay=";
     for (jint i = 0; i < count; ++i) {
@@ -253,7 +201,6 @@ JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*)
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH) {
-        init_threads();
         char directory[MAX_PATH + 1] = "";
         GetCurrentDirectoryA(sizeof directory, directory);
         record_event(std::string("load ") + directory);

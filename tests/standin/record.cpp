@@ -1,6 +1,6 @@
-#include "record.h"
-
-#include <windows.h>
+// The record of what a launcher asked of the stand-in JVM, and the way the
+// stand-in refuses what it does not support.
+#include "standin.h"
 
 // The path an option -Dorvane.standin.record= gave, for a process (a
 // service) that does not inherit the test's environment.
@@ -15,49 +15,28 @@ void record_event(const std::string& event)
 {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("ORVANE_STANDIN_RECORD", path, sizeof path);
-    if (length == 0 && option_path[0] != '\0') {
-        lstrcpynA(path, option_path, sizeof path);
-        length = lstrlenA(path);
-    }
     if (length == 0)
+        lstrcpynA(path, option_path, sizeof path);
+    if (length >= sizeof path || path[0] == '\0')
         return;
-    if (length >= sizeof path) {
-        write_process_stderr("stand-in JVM: ORVANE_STANDIN_RECORD is too long\r\n");
-        return;
-    }
     std::string line;
-    for (char c : event) {
-        if (c == '\n')
-            line += "\\n";
-        else
-            line += c;
-    }
+    for (char c : event)
+        line += c == '\n' ? std::string("\\n") : std::string(1, c);
     line += '\n';
     // FILE_APPEND_DATA makes each write land at the end, even when several
     // threads or processes write the same record.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        write_process_stderr("stand-in JVM: cannot open the record file " + std::string(path) + "\r\n");
-        return;
-    }
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(file);
 }
 
-void write_process_stderr(const std::string& text)
-{
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
 void fail_loudly(const std::string& text)
 {
-    write_process_stderr(text + "\r\n");
+    std::string line = text + "\r\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     record_event(text);
     ExitProcess(70);
 }

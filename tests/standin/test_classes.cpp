@@ -1,84 +1,66 @@
 // The main classes the test suite starts, written in C++ inside the
 // stand-in. Each is public static void main(String[]).
-#include <windows.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "invocation.h"
-#include "java_methods.h"
-#include "record.h"
-#include "threads.h"
+#include "standin.h"
 
 // The arguments of a main call as texts; a null element reads "null".
-static std::vector<std::wstring> main_arguments(const jvalue* args)
+static std::vector<std::string> main_arguments(const jvalue* args)
 {
-    std::vector<std::wstring> texts;
+    std::vector<std::string> texts;
     Object* array = reinterpret_cast<Object*>(args[0].l);
     if (array != nullptr)
         for (Object* element : array->elements)
-            texts.push_back(element != nullptr ? element->text : L"null");
+            texts.push_back(element != nullptr ? element->text : "null");
     return texts;
 }
 
-// The argument as a number, as C's atoi reads it, or the fallback when there is none.
-static int number_argument(const std::vector<std::wstring>& arguments, int fallback)
+// An argument as a number, as C's atoi reads it, or the fallback when there is none.
+static DWORD number_argument(const std::vector<std::string>& arguments, size_t index, int fallback)
 {
-    return arguments.empty() ? fallback : atoi(narrow(arguments[0]).c_str());
+    return static_cast<DWORD>(index < arguments.size() ? atoi(arguments[index].c_str()) : fallback);
 }
 
 // orvane.standin.Print: the arguments, one a line.
 void print_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    std::vector<std::wstring> arguments = main_arguments(args);
+    std::vector<std::string> arguments = main_arguments(args);
     for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(system_stream(false), L"argument " + std::to_wstring(i) + L": " + arguments[i]);
+        print_line(system_stream(false), "argument " + std::to_string(i) + ": " + arguments[i]);
 }
 
 // orvane.demo.Hello, the demo the launcher ships with: a greeting, then as Print.
 void hello_main(JavaThread* thread, const jvalue* args, jvalue* result)
 {
-    print_line(system_stream(false), L"Hello from orvane.demo.Hello");
+    print_line(system_stream(false), "Hello from orvane.demo.Hello");
     print_main(thread, args, result);
 }
 
 // Set by a main call of orvane.standin.Wait with the argument "stop"; lives as long as the DLL.
 static HANDLE wait_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-static const DWORD wait_limit_ms = 60000;
 
 // orvane.standin.Wait: blocks until another main call of the class passes
-// "stop", as a service's stop arguments do, or until the limit has passed.
+// "stop", as a service's stop arguments do, or for a minute at most.
 void wait_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    std::vector<std::wstring> arguments = main_arguments(args);
-    if (arguments.size() == 1 && arguments[0] == L"stop") {
+    if (main_arguments(args) == std::vector<std::string>{"stop"}) {
         SetEvent(wait_stop_event);
         return;
     }
-    WaitForSingleObject(wait_stop_event, wait_limit_ms);
+    WaitForSingleObject(wait_stop_event, 60000);
     record_event("wait ended");
 }
 
-struct TarryWork {
-    JavaThread* thread;
-    DWORD sleep_ms;
-    HMODULE module;   // a reference on this DLL, held while the thread runs
-};
+// How long the thread of orvane.standin.Tarry sleeps; set before it starts.
+static DWORD tarry_sleep_ms;
 
-// The thread orvane.standin.Tarry starts. It holds its own reference on
-// the DLL, so that a launcher that unloads the JVM after DestroyJavaVM
-// returned does not unmap the code this thread is still leaving.
-static DWORD WINAPI tarry_thread(void* parameter)
+static DWORD WINAPI tarry_thread(void* java_thread)
 {
-    TarryWork* work = static_cast<TarryWork*>(parameter);
-    make_current_thread(work->thread);
-    Sleep(work->sleep_ms);
+    make_current_thread(static_cast<JavaThread*>(java_thread));
+    Sleep(tarry_sleep_ms);
     record_event("linger done");
-    end_java_thread(work->thread);
-    HMODULE module = work->module;
-    delete work;
-    FreeLibraryAndExitThread(module, 0);
+    end_current_thread();
+    return 0;
 }
 
 // orvane.standin.Tarry: starts a non-daemon Java thread that sleeps for
@@ -86,12 +68,8 @@ static DWORD WINAPI tarry_thread(void* parameter)
 // "linger done"; main returns at once.
 void tarry_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    TarryWork* work = new TarryWork();
-    work->sleep_ms = static_cast<DWORD>(number_argument(main_arguments(args), 1000));
-    work->thread = register_java_thread("Thread-0", false);
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&tarry_thread),
-                       &work->module);
-    HANDLE started = CreateThread(nullptr, 0, tarry_thread, work, 0, nullptr);
+    tarry_sleep_ms = number_argument(main_arguments(args), 0, 1000);
+    HANDLE started = CreateThread(nullptr, 0, tarry_thread, new_java_thread("Thread-0"), 0, nullptr);
     if (started == nullptr)
         fail_loudly("stand-in JVM: orvane.standin.Tarry cannot start its thread");
     CloseHandle(started);
@@ -101,15 +79,11 @@ void tarry_main(JavaThread*, const jvalue* args, jvalue*)
 // names, so a benchmark sees the moment main is entered.
 void signal_main(JavaThread*, const jvalue*, jvalue*)
 {
-    char name[256];
-    DWORD length = GetEnvironmentVariableA("ORVANE_STANDIN_SIGNAL", name, sizeof name);
-    if (length == 0 || length >= sizeof name)
-        return;
+    char name[256] = "";
+    GetEnvironmentVariableA("ORVANE_STANDIN_SIGNAL", name, sizeof name);
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-    if (event != nullptr) {
-        SetEvent(event);
-        CloseHandle(event);
-    }
+    SetEvent(event);
+    CloseHandle(event);
 }
 
 // orvane.standin.Window: waits the first argument's milliseconds, then shows
@@ -117,10 +91,9 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
 // none), pumping its messages, and records whether it came to the front.
 void window_main(JavaThread*, const jvalue* args, jvalue*)
 {
-    std::vector<std::wstring> arguments = main_arguments(args);
-    DWORD delay = static_cast<DWORD>(number_argument(arguments, 0));
-    DWORD lifetime = arguments.size() > 1 ? static_cast<DWORD>(atoi(narrow(arguments[1]).c_str())) : 0;
-    Sleep(delay);
+    std::vector<std::string> arguments = main_arguments(args);
+    DWORD lifetime = number_argument(arguments, 1, 0);
+    Sleep(number_argument(arguments, 0, 0));
     if (lifetime == 0)
         return;
     HWND window = CreateWindowExA(0, "STATIC", "Orvane test window", WS_OVERLAPPEDWINDOW, 40, 40, 320, 200, nullptr,
@@ -141,22 +114,12 @@ void window_main(JavaThread*, const jvalue* args, jvalue*)
     DestroyWindow(window);
 }
 
-static bool has_console()
-{
-    HANDLE output = CreateFileA("CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(output);
-    return true;
-}
-
 // orvane.standin.Console: prints a line, then records what the process's
 // console shows (title, window, text), and whether it outlives a WM_QUIT
 // that is peeked at and one that is taken off the queue.
 void console_main(JavaThread*, const jvalue*, jvalue*)
 {
-    print_line(system_stream(false), L"to the console");
+    print_line(system_stream(false), "to the console");
     char title[256] = "";
     GetConsoleTitleA(title, sizeof title);
     std::string own_title = "ovc" + std::to_string(GetCurrentProcessId());
@@ -177,14 +140,13 @@ void console_main(JavaThread*, const jvalue*, jvalue*)
                 record_event("console text " + text);
         }
     }
-    if (output != INVALID_HANDLE_VALUE)
-        CloseHandle(output);
+    CloseHandle(output);
     MSG message;
     PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    record_event(has_console() ? "after peek console yes" : "after peek console no");
+    record_event(GetConsoleWindow() != nullptr ? "after peek console yes" : "after peek console no");
     PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-    record_event(has_console() ? "after quit console yes" : "after quit console no");
+    record_event(GetConsoleWindow() != nullptr ? "after quit console yes" : "after quit console no");
 }
 
 // Waits for the named event, then does what a fatal error inside the JVM
@@ -193,7 +155,7 @@ static DWORD WINAPI abort_on_event(void* parameter)
 {
     HANDLE event = static_cast<HANDLE>(parameter);
     WaitForSingleObject(event, INFINITE);
-    abort_vm(vm_hooks.abort_hook);
+    abort_vm();
 }
 
 // orvane.standin.Script: carries out its arguments in order, as an
@@ -205,38 +167,37 @@ static DWORD WINAPI abort_on_event(void* parameter)
 // throw, exit=N and abort end main.
 void script_main(JavaThread* thread, const jvalue* args, jvalue*)
 {
-    for (const std::wstring& argument : main_arguments(args)) {
-        size_t equals = argument.find(L'=');
-        std::wstring command = argument.substr(0, equals);
-        std::wstring value = equals == std::wstring::npos ? L"" : argument.substr(equals + 1);
-        int count = _wtoi(value.c_str());
-        if (command == L"out" || command == L"err") {
-            print_line(system_stream(command == L"err"), value);
-        } else if (command == L"blank") {
+    for (const std::string& argument : main_arguments(args)) {
+        size_t equals = argument.find('=');
+        std::string command = argument.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : argument.substr(equals + 1);
+        int count = atoi(value.c_str());
+        if (command == "out" || command == "err") {
+            print_line(system_stream(command == "err"), value);
+        } else if (command == "blank") {
             for (int i = 0; i < count; ++i)
-                print_line(system_stream(false), L"");
-        } else if (command == L"lines") {
-            Object* out = system_stream(false);
+                print_line(system_stream(false), "");
+        } else if (command == "lines") {
             for (int i = 1; i <= count; ++i) {
-                char number[16];
-                snprintf(number, sizeof number, "%07d", i);
-                print_line(out, L"line " + widen(number) + L" " + std::wstring(85, L'.'));
+                std::string number = std::to_string(i);
+                print_line(system_stream(false), "line " + std::string(7 - number.size(), '0') + number + " " +
+                                                     std::string(85, '.'));
             }
-        } else if (command == L"abort-on") {
-            HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, narrow(value).c_str());
+        } else if (command == "abort-on") {
+            HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, value.c_str());
             if (event == nullptr || CreateThread(nullptr, 0, abort_on_event, event, 0, nullptr) == nullptr)
-                fail_loudly("stand-in JVM: cannot wait for the event " + narrow(value));
-        } else if (command == L"sleep") {
+                fail_loudly("stand-in JVM: cannot wait for the event " + value);
+        } else if (command == "sleep") {
             Sleep(static_cast<DWORD>(count));
-        } else if (command == L"throw") {
-            throw_java(thread, "java/lang/IllegalStateException", L"thrown by main");
+        } else if (command == "throw") {
+            throw_java(thread, "java/lang/IllegalStateException", "thrown by main");
             return;
-        } else if (command == L"exit") {
+        } else if (command == "exit") {
             exit_java(count);
-        } else if (command == L"abort") {
-            abort_vm(vm_hooks.abort_hook);
+        } else if (command == "abort") {
+            abort_vm();
         } else {
-            fail_loudly("stand-in JVM: orvane.standin.Script does not know " + narrow(argument));
+            fail_loudly("stand-in JVM: orvane.standin.Script does not know " + argument);
         }
     }
 }

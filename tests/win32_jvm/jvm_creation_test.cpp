@@ -26,10 +26,8 @@ class CreationFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name)
-            c = c == '/' ? '_' : c;
-        directory_ = make_test_directory(name);
+        // Each case runs in a process of its own, which the directory's name holds.
+        directory_ = make_test_directory("jvm_creation");
         ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str()));
         SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
         LauncherConfig& c = launcher_config;

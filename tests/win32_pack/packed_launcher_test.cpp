@@ -15,31 +15,7 @@
 #include "standin_record.h"
 #include "wine_paths.h"
 
-namespace {
-
 using Args = std::vector<std::string>;
-
-// Packs app.toml in directory with orvane-pack.exe; returns the launcher.
-std::string pack(const std::string& directory, const std::string& body)
-{
-    std::string file = directory + "\\app.toml";
-    EXPECT_TRUE(write_file(file, "template = '" + built_launcher_path() + "'\noutput = 'app.exe'\n" + body));
-    std::string command = "\"" + wine_path(ORVANE_PACK_PATH) + "\" \"" + file + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        << command;
-    DWORD exit_code = 1;
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    EXPECT_EQ(exit_code, 0u) << "orvane-pack.exe failed on\n" << body;
-    return directory + "\\app.exe";
-}
-
-} // namespace
 
 // The size of the largest visible top-level window of the process, as the
 // splash is while it is up.
@@ -62,28 +38,26 @@ TEST(PackedLauncher, RunsTheStandinWithThePackedValuesJarsBitmapAndVersion)
     std::string directory = make_test_directory("packed_run"), sources = make_test_directory("packed_jars");
     ASSERT_TRUE(write_file(sources + "\\a.jar", "0123456789"));
     ASSERT_TRUE(write_file(sources + "\\b.jar", ""));
-    std::string dib = encode_bitmap(120, 80);
-    std::string bmp = "BM" + std::string(12, '\0') + dib;
+    std::string bmp = "BM" + std::string(12, '\0') + encode_bitmap(120, 80);
     uint32_t file_size = static_cast<uint32_t>(bmp.size()), offset = 14 + 40;
     memcpy(&bmp[2], &file_size, 4);
     memcpy(&bmp[10], &offset, 4);
     ASSERT_TRUE(write_file(directory + "\\splash.bmp", bmp));
     // The stand-in's Window waits its first argument's milliseconds, the
     // splash's time to show.
-    std::string exe = pack(directory, "[runtime]\n"
-                                      "jvm_path_list = ['" + standin_jvm_path() + "']\n"
-                                      "jvm_options = ['-Dhome=%ORVANE_PACK_SPACE%\\x', '-Dq=\"quoted\"']\n"
-                                      "[application]\n"
-                                      "main_class = 'orvane.standin.Window'\n"
-                                      "class_path = ['a.jar', 'lib dir\\b.jar']\n"
-                                      "static_options = ['1500', 'two words', '%ORVANE_PACK_SPACE%', '']\n"
-                                      "[embed]\n"
-                                      "extract_dir_mode = 0\n"
-                                      "jars = ['" + sources + "\\a.jar', '" + sources + "\\b.jar']\n"
-                                      "[splash]\n"
-                                      "splash_timeout_seconds = 1\n"
-                                      "bitmap = '" + directory + "\\splash.bmp'\n"
-                                      "[version]\nfile_version = '2.3.4.5'\nproduct_name = 'Packed App'\n");
+    std::string toml = "template = '" + built_launcher_path() + "'\noutput = 'app.exe'\n"
+                       "[runtime]\njvm_path_list = ['" + standin_jvm_path() + "']\n"
+                       "jvm_options = ['-Dhome=%ORVANE_PACK_SPACE%\\x', '-Dq=\"quoted\"']\n"
+                       "[application]\nmain_class = 'orvane.standin.Window'\nclass_path = ['a.jar', 'lib dir\\b.jar']\n"
+                       "static_options = ['1500', 'two words', '%ORVANE_PACK_SPACE%', '']\n"
+                       "[embed]\nextract_dir_mode = 0\njars = ['" + sources + "\\a.jar', '" + sources + "\\b.jar']\n"
+                       "[splash]\nsplash_timeout_seconds = 1\nbitmap = '" + directory + "\\splash.bmp'\n"
+                       "[version]\nfile_version = '2.3.4.5'\nproduct_name = 'Packed App'\n";
+    ASSERT_TRUE(write_file(directory + "\\app.toml", toml));
+    LaunchOptions pack;
+    pack.arguments = "\"" + directory + "\\app.toml\"";
+    ASSERT_EQ(run_launcher(wine_path(ORVANE_PACK_PATH), pack).exit_code, 0u) << "orvane-pack.exe failed on\n" << toml;
+    std::string exe = directory + "\\app.exe";
     SetEnvironmentVariableA("ORVANE_PACK_SPACE", "C:\\Users\\Jane Doe");
     SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", (directory + "\\record.txt").c_str());
     SplashWatch seen;
