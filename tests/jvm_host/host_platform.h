@@ -4,6 +4,7 @@
 #pragma once
 #include <jni.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,34 +43,21 @@ extern const char* const local_appdata_folder;
 extern const char* const personal_folder;
 extern std::vector<int> unavailable_folders;
 
-// Puts every configuration text to "" (booleans off), the classes of the
-// tests as class path and the given options, and the hooks' state to none.
+// Empties the configuration (the texts the JVM-driving code reads are ""),
+// puts the classes of the tests as class path and the given options, and the
+// hooks' state to none.
 void reset_launcher_config(const char* jvm_options, const char* main_class);
 
 // Loads libjvm, fills jvm_instance as creation does after loading, and runs
-// the launcher's create_java_vm. Empty on success, else what went wrong.
+// the launcher's create_java_vm, whose class-path option in Windows syntax
+// ("dir\a.jar;b.jar") reaches the JVM in the host's ("dir/a.jar:b.jar").
+// Empty on success, else what went wrong.
 std::string create_host_jvm();
 
-// Sends a file descriptor (1 or 2) to a file until end_capture, which
-// restores it and returns what was written.
-struct FdCapture {
-    int fd;
-    int saved;
-    std::string path;
-};
-FdCapture begin_capture(int fd);
-std::string end_capture(FdCapture& capture);
 // The whole content of a file ("" when it cannot be read).
 std::string file_text(const std::string& path);
-
 // Runs fn with file descriptor 2 sent to a file; returns what was written.
-template <typename Fn>
-std::string capture_stderr(Fn fn)
-{
-    FdCapture capture = begin_capture(2);
-    fn();
-    return end_capture(capture);
-}
+std::string capture_stderr(const std::function<void()>& fn);
 
 // A static String method of a test class with one String argument (or none
 // when argument is null); "<null>" for a null result, "<failed>" when the
