@@ -41,7 +41,6 @@
 
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<Report> reports;
-static std::vector<std::string> events;
 static bool echo_records = false;
 static const char* report_marker = nullptr;
 
@@ -54,8 +53,6 @@ static void write_line(int fd, const std::string& line)
 
 static void record_event(const char* name)
 {
-    std::lock_guard<std::mutex> hold(record_lock);
-    events.push_back(name);
     if (echo_records)
         write_line(1, std::string("event: ") + name);
 }
@@ -93,17 +90,10 @@ std::vector<Report> recorded_reports()
     return reports;
 }
 
-std::vector<std::string> recorded_events()
-{
-    std::lock_guard<std::mutex> hold(record_lock);
-    return events;
-}
-
 void clear_layer_records()
 {
     std::lock_guard<std::mutex> hold(record_lock);
     reports.clear();
-    events.clear();
 }
 
 void echo_layer_records(bool on)

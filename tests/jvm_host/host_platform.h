@@ -1,6 +1,6 @@
 // The Linux side of the launcher's platform declarations, for the tests that
-// drive HotSpot: what the launcher reports and which of its platform calls
-// ran are recorded here for the tests to read.
+// drive HotSpot: what the launcher reports is recorded here for the tests to
+// read.
 #pragma once
 #include <jni.h>
 
@@ -18,11 +18,10 @@ struct Report {
 
 // Every report made since the last clear_layer_records, in order.
 std::vector<Report> recorded_reports();
-// Platform calls of the launcher, by name ("close_instance_mutex", ...).
-std::vector<std::string> recorded_events();
 void clear_layer_records();
-// When set, reports and events are also written to standard output at once,
-// for a child process whose parent reads them.
+// When set, reports and the launcher's platform calls ("event:
+// close_instance_mutex") are written to standard output at once, for a
+// child process whose parent reads them.
 void echo_layer_records(bool on);
 // When set, every report is also written to standard error at once, as one
 // line that begins with marker (line breaks become blanks).

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/main_invocation.h"
@@ -66,21 +65,6 @@ int exit_from_main()
     instance_mutex = &instance_mutex;
     primary_invocation();
     say("run_main_class returned");
-    return 91;
-}
-
-// The service stopper ends the JVM with System.exit(0) from its own thread
-// while main is running.
-int stop_with_system_exit()
-{
-    create_or_end("-Xmx64m", "orvane/test/Waiter");
-    std::thread stopper([] {
-        usleep(500 * 1000);
-        say(std::string("request_java_exit returned ") + (request_java_exit() ? "true" : "false"));
-    });
-    primary_invocation();
-    say("run_main_class returned");
-    stopper.join();
     return 91;
 }
 
@@ -245,10 +229,6 @@ const Ending endings[] = {
     {"exit_from_main", exit_from_main, 3,
      {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
      {"event: hand_over_to_service_main", "run_main_class returned", "report "}, {}},
-    {"stop_with_system_exit", stop_with_system_exit, 0,
-     {"java: waiting in main", "java: alive at exit: Orvane stopper thread", "event: remove_console_hook",
-      "event: close_instance_mutex"},
-     {"returned", "report "}, {}},
     // HotSpot reads the options in order: with the hook options first, its
     // complaint about a later option reaches the capture, not file
     // descriptor 2, which a windowed launcher does not have.
@@ -264,7 +244,8 @@ const Ending endings[] = {
       "event: close_instance_mutex"},
      {"remove_console_hook", "child: "}, {}},
     {"local_references", local_references, 0,
-     {"java: main got [static-one][static-two][argument-0]", "[argument-499] on main\n",
+     {"event: install_console_ctrl_handler", "java: main got [static-one][static-two][argument-0]",
+      "[argument-499] on main\n",
       "child: primary true, live references 0\n", "[argument-499] on main\n",
       "child: secondary true, live references at detach 0, creating thread detached\n", "child: capture []\n",
       "child: shutdown_jvm returned"},
