@@ -151,7 +151,7 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
         copy_bounded(extract_dir, sizeof extract_dir, row.service ? "" : "/tmp/orvane extract");
         bool returned = run_main_class(MainInvocation{{0, nullptr}, false});
         std::string relative = call_static_string(env, "orvane/test/Probe", "relativeFile", "x");
-        EXPECT_EQ(call_static_string(env, "orvane/test/Streams", "restore", nullptr), "restored");
+        EXPECT_EQ(call_static_string(env, "orvane/test/Probe", "restoreStreams", nullptr), "restored");
         ASSERT_EQ(chdir(start), 0);
         ASSERT_TRUE(returned);
         EXPECT_EQ(relative, session_work + "/x|in the working directory");

@@ -51,11 +51,6 @@ int create_or_end(const char* options, const char* main_class)
     return 92;
 }
 
-bool primary_invocation()
-{
-    return run_main_class(MainInvocation{{0, nullptr}, false});
-}
-
 // System.exit(3) from main; the exit hook must end the process.
 int exit_from_main()
 {
@@ -63,7 +58,7 @@ int exit_from_main()
     embedded_jar_count = 2;
     launcher_config.remove_extracted_jars_at_exit = true;
     instance_mutex = &instance_mutex;
-    primary_invocation();
+    run_main_class(MainInvocation{{0, nullptr}, false});
     say("run_main_class returned");
     return 91;
 }

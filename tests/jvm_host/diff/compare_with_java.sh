@@ -137,10 +137,9 @@ PY
 mkdir -p "$work/apps/scan/lib" "$work/apps/scan/Upper"
 cp "$here"/apps/*.toml "$work/apps/"
 (cd "$classes" && "$(dirname "$java")/jar" cf "$work/apps/scan/lib/program.jar" orvane/diff/Program.class)
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/b.jar"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/Upper/c.JAR"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/z.zip"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/extra.jar"
+for jar in scan/b.jar scan/Upper/c.JAR scan/z.zip extra.jar; do
+    cp /usr/share/java/hamcrest-core.jar "$work/apps/$jar"
+done
 echo "not an archive" >"$work/apps/scan/notes.txt"
 s=$work/apps/scan
 
