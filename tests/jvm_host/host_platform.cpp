@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -44,17 +45,10 @@ static std::vector<Report> reports;
 static bool echo_records = false;
 static const char* report_marker = nullptr;
 
-static void write_line(int fd, const std::string& line)
-{
-    std::string text = line + "\n";
-    ssize_t ignored = write(fd, text.data(), text.size());
-    (void)ignored;
-}
-
 static void record_event(const char* name)
 {
     if (echo_records)
-        write_line(1, std::string("event: ") + name);
+        dprintf(1, "event: %s\n", name);
 }
 
 static int record_report(ReportKind kind, const std::string& text)
@@ -74,12 +68,12 @@ static int record_report(ReportKind kind, const std::string& text)
     std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
                        (report.details.empty() ? "" : " | details: " + report.details);
     if (echo_records)
-        write_line(1, "report " + line);
+        dprintf(1, "report %s\n", line.c_str());
     if (report_marker != nullptr) {
         line = report_marker + line;
         std::replace(line.begin(), line.end(), '\r', ' ');
         std::replace(line.begin(), line.end(), '\n', ' ');
-        write_line(2, line);
+        dprintf(2, "%s\n", line.c_str());
     }
     return 1;
 }
@@ -165,21 +159,13 @@ bool special_folder_path(int folder, char* buffer, size_t size)
     return path != nullptr && copy_bounded(buffer, size, path);
 }
 
-// Both paths made absolute (an existing file resolved through its links),
+// Both paths made absolute (the existing part resolved through its links),
 // then compared without regard to case, as the launcher compares them.
-static std::string full_path(const char* path)
-{
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr)
-        return resolved;
-    char directory[PATH_MAX] = "";
-    return path[0] == '/' || getcwd(directory, sizeof directory) == nullptr ? path
-                                                                             : std::string(directory) + "/" + path;
-}
-
 bool paths_name_same_file(const char* first, const char* second)
 {
-    return strcasecmp(full_path(first).c_str(), full_path(second).c_str()) == 0;
+    std::error_code ignored;
+    return strcasecmp(std::filesystem::weakly_canonical(first, ignored).c_str(),
+                      std::filesystem::weakly_canonical(second, ignored).c_str()) == 0;
 }
 
 static std::mutex ending_lock;
@@ -376,7 +362,7 @@ void remove_console_hook()
     record_event("remove_console_hook");
     if (exit_hook_is_unexpected) {
         // The exit hook is about to end the process, with status 0 perhaps.
-        write_line(2, "the JVM's exit hook ran in a process that must not end");
+        dprintf(2, "the JVM's exit hook ran in a process that must not end\n");
         _exit(97);
     }
 }

@@ -235,24 +235,3 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         EXPECT_EQ(call_static_string(env, "java/lang/System", "getProperty", "orvane.after.failure"), row.report);
     }
 }
-
-TEST_F(JvmSession, SecondaryInvocationRunsMainOnAnAttachedThreadWhileThePrimaryWaits)
-{
-    launcher_config.main_class = copy_text("orvane/test/Gate");
-    bool secondary_returned = false;
-    jint state_after = JNI_OK;
-    std::thread second([&] {
-        state_after = state_after_own_thread([&] {
-            char* args[] = {copy_text("stop"), copy_text("now")};
-            secondary_returned = run_main_class(MainInvocation{{2, args}, true});
-        });
-    });
-    char* wait[] = {copy_text("wait")};
-    bool primary_returned = run_main_class(MainInvocation{{1, wait}, false});
-    second.join();
-    EXPECT_TRUE(primary_returned);
-    EXPECT_TRUE(secondary_returned);
-    EXPECT_EQ(state_after, JNI_EDETACHED) << "the secondary invocation left its thread attached";
-    EXPECT_EQ(call_static_string(env, "orvane/test/Gate", "summary", nullptr),
-              "stop,now on Orvane thread; first released");
-}

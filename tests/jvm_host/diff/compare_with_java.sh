@@ -42,17 +42,15 @@ apply_intended() {
     done <<<"$intended_differences"
 }
 
-# The files a case starts with, in the directory both runs start in, and
-# the log files of stream mode 1, which held a line each before.
+# The files the cases start with (Ant's build file, ANTLR's grammar), in the
+# directory both runs start in, and the log files of stream mode 1, which
+# held a line each before.
 prepare_run() {
     rm -rf "$work/run" "$work/logs"
     mkdir -p "$work/run" "$work/logs"
     echo old >"$work/logs/out.log"
     echo old >"$work/logs/err.log"
-    case $1 in
-    ant-fail) cp "$here/inputs/build.xml" "$work/run/" ;;
-    antlr) cp "$here/inputs/Words.g4" "$work/run/" ;;
-    esac
+    cp "$here"/inputs/* "$work/run/"
 }
 
 # compare NAME APP_FILE JAVA_ARGUMENTS... -- PROGRAM_ARGUMENTS...
@@ -71,7 +69,7 @@ compare() {
     shift
     : >"$work/java.err"
     for side in java orvane; do
-        prepare_run "$name"
+        prepare_run
         if [ $side = orvane ]; then
             (cd "$work/run" && ORVANE_HOST_RUN_CAPTURE=$work/capture "$host_run" "$work/apps/$app" "$@" \
                 >"$work/orvane.out" 2>"$work/orvane.err.all")
