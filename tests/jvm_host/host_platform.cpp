@@ -42,8 +42,8 @@
 
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<Report> reports;
-static bool echo_records = false;
-static const char* report_marker = nullptr;
+bool echo_records = false;
+const char* report_marker = nullptr;
 
 static void record_event(const char* name)
 {
@@ -88,16 +88,6 @@ void clear_layer_records()
 {
     std::lock_guard<std::mutex> hold(record_lock);
     reports.clear();
-}
-
-void echo_layer_records(bool on)
-{
-    echo_records = on;
-}
-
-void mark_reports_on_stderr(const char* marker)
-{
-    report_marker = marker;
 }
 
 // ---- app/system_services.h -------------------------------------------------
@@ -194,7 +184,6 @@ static std::atomic<bool> pipe_stopping{false};
 
 bool create_capture_pipe()
 {
-    record_event("create_capture_pipe");
     if (!host_capture_pipe)
         return false;
     snprintf(output_pipe_name, sizeof output_pipe_name, "/tmp/orvane-capture-%ld", static_cast<long>(getpid()));

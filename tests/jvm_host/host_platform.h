@@ -22,10 +22,10 @@ void clear_layer_records();
 // When set, reports and the launcher's platform calls ("event:
 // close_instance_mutex") are written to standard output at once, for a
 // child process whose parent reads them.
-void echo_layer_records(bool on);
+extern bool echo_records;
 // When set, every report is also written to standard error at once, as one
-// line that begins with marker (line breaks become blanks).
-void mark_reports_on_stderr(const char* marker);
+// line that begins with the marker (line breaks become blanks).
+extern const char* report_marker;
 
 // When set, a capture of the standard streams goes through a FIFO and its
 // reader thread, as through the launcher's pipe; otherwise it is switched off.

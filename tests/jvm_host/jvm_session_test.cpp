@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,7 +169,6 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
     static const auto set_denied = [] { return set_system_property(jvm_instance.env, "orvane.denied", "x"); };
     const struct {
         const char* main_class;
-        bool guarded;             // with the security manager Guard
         const char* stdout_file;  // for stream mode 1, else null
         bool (*call)();
         bool own_thread;
@@ -179,34 +177,32 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         const char* thread;  // in the head of the description
         std::vector<std::string> trace;
     } rows[] = {
-        {"orvane/test/NoSuchClass", false, nullptr, primary, false, ReportKind::fatal_with_output,
+        {"orvane/test/NoSuchClass", nullptr, primary, false, ReportKind::fatal_with_output,
          "Error locating class: orvane/test/NoSuchClass", "main",
          {"java.lang.NoClassDefFoundError: orvane/test/NoSuchClass\n",
           "Caused by: java.lang.ClassNotFoundException: orvane.test.NoSuchClass\n"}},
-        {"orvane/test/NoMain", false, nullptr, primary, false, ReportKind::fatal_with_output,
+        {"orvane/test/NoMain", nullptr, primary, false, ReportKind::fatal_with_output,
          "Error locating method: main(java/lang/String[])", "main",
          {"java.lang.NoSuchMethodError: static Lorvane/test/NoMain;.main([Ljava/lang/String;)V\n"}},
-        {"orvane/test/Thrower", false, nullptr, secondary, true, ReportKind::fatal_with_output,
+        {"orvane/test/Thrower", nullptr, secondary, true, ReportKind::fatal_with_output,
          "Error invoking method: main(java/lang/String[])", "Orvane thread",
          {"java.lang.IllegalStateException: thrown by main\n\tat orvane.test.Thrower.main(Thrower.java:5)\n"}},
-        {"orvane/test/Probe", false, "/nonexistent-orvane-directory/out.log", primary, false, ReportKind::error,
+        {"orvane/test/Probe", "/nonexistent-orvane-directory/out.log", primary, false, ReportKind::error,
          "Error instantiating object: java/io/FileOutputStream", "main",
          {"java.io.FileNotFoundException: /nonexistent-orvane-directory/out.log"}},
-        {"orvane/test/Probe", true, nullptr, set_denied, false, ReportKind::error,
-         "Error invoking method: setProperty", "main",
-         {"java.lang.SecurityException: orvane.denied is read-only\n\tat "}},
-        {"orvane/test/Probe", true, nullptr, request_java_exit, true, ReportKind::error,
-         "Error invoking method: exit(int)", "Orvane stopper thread", {"java.lang.SecurityException: exit refused: exitVM.0\n"}},
+        {"orvane/test/Probe", nullptr, set_denied, false, ReportKind::error, "Error invoking method: setProperty",
+         "main", {"java.lang.SecurityException: orvane.denied is read-only\n\tat "}},
+        {"orvane/test/Probe", nullptr, request_java_exit, true, ReportKind::error, "Error invoking method: exit(int)",
+         "Orvane stopper thread", {"java.lang.SecurityException: exit refused: exitVM.0\n"}},
     };
+    // The security manager Guard refuses the property and the exit.
+    ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.report);
         captured_length = 0;
         launcher_config.main_class = copy_text(row.main_class);
         launcher_config.stdout_mode = row.stdout_file != nullptr ? 1 : 0;
         launcher_config.stdout_file = copy_text(row.stdout_file != nullptr ? row.stdout_file : "");
-        if (row.guarded) {
-            ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
-        }
         bool returned = true;
         jint state_after = JNI_OK;
         std::string err = capture_stderr([&] {
@@ -215,9 +211,6 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
             else
                 returned = row.call();
         });
-        if (row.guarded) {
-            EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
-        }
         EXPECT_FALSE(returned);
         if (row.own_thread) {
             EXPECT_EQ(state_after, JNI_EDETACHED) << "the call left its thread attached";
@@ -234,4 +227,5 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         EXPECT_TRUE(set_system_property(env, "orvane.after.failure", row.report));
         EXPECT_EQ(call_static_string(env, "java/lang/System", "getProperty", "orvane.after.failure"), row.report);
     }
+    EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
 }

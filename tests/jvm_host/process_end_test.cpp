@@ -42,7 +42,7 @@ void say(const std::string& line)
 int create_or_end(const char* options, const char* main_class)
 {
     reset_launcher_config(options, main_class);
-    echo_layer_records(true);
+    echo_records = true;
     std::string failure = create_host_jvm();
     if (!failure.empty()) {
         say(failure);
@@ -124,24 +124,6 @@ jint JNICALL DetachCurrentThread(JavaVM* vm)
     return original_vm->DetachCurrentThread(vm);
 }
 
-// Interposes on env's functions and on vm's DetachCurrentThread for good.
-void start_counting_local_refs(JavaVM* vm, JNIEnv* env)
-{
-    original = env->functions;
-    counted = *original;
-    counted.FindClass = FindClass;
-    counted.NewObjectV = NewObjectV;
-    counted.CallStaticObjectMethodV = CallStaticObjectMethodV;
-    counted.NewString = NewString;
-    counted.NewObjectArray = NewObjectArray;
-    counted.DeleteLocalRef = DeleteLocalRef;
-    env->functions = &counted;
-    original_vm = vm->functions;
-    counted_vm = *original_vm;
-    counted_vm.DetachCurrentThread = DetachCurrentThread;
-    vm->functions = &counted_vm;
-}
-
 // Every launcher property, static options and 500 arguments, for a primary
 // and then a secondary invocation in a fresh JVM, on its creating thread,
 // which has no frame of its own: the launcher must leave no local reference
@@ -159,7 +141,20 @@ int local_references()
     static char* items[500];
     for (int i = 0; i < 500; ++i)
         items[i] = copy_text(("argument-" + std::to_string(i)).c_str());
-    start_counting_local_refs(jvm_instance.vm, jvm_instance.env);
+    // The counting lasts for good.
+    original = jvm_instance.env->functions;
+    counted = *original;
+    counted.FindClass = FindClass;
+    counted.NewObjectV = NewObjectV;
+    counted.CallStaticObjectMethodV = CallStaticObjectMethodV;
+    counted.NewString = NewString;
+    counted.NewObjectArray = NewObjectArray;
+    counted.DeleteLocalRef = DeleteLocalRef;
+    jvm_instance.env->functions = &counted;
+    original_vm = jvm_instance.vm->functions;
+    counted_vm = *original_vm;
+    counted_vm.DetachCurrentThread = DetachCurrentThread;
+    jvm_instance.vm->functions = &counted_vm;
     bool primary = run_main_class(MainInvocation{{500, items}, false});
     say(std::string("primary ") + (primary ? "true" : "false") + ", live references " + std::to_string(live));
     bool secondary = run_main_class(MainInvocation{{500, items}, true});

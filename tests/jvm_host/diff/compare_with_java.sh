@@ -125,9 +125,8 @@ PY
         head -n 30 "$work/files.diff"
     fi
     [ $verdict = same ] || failed=$((failed + 1))
-    files=$(find "$work/java.files" -type f | wc -l)
     echo "$name: $verdict (status $(cat "$work/java.status"), $(wc -c <"$work/java.out") bytes out," \
-         "$(wc -c <"$work/java.err") bytes err, $files files)"
+         "$(wc -c <"$work/java.err") bytes err, $(find "$work/java.files" -type f | wc -l) files)"
     rm -rf "$work/java.files" "$work/orvane.files"
 }
 

@@ -85,11 +85,7 @@ void write_capture()
     stop_capture_pipe();
     static char text[captured_output_size];
     size_t length = take_captured_output(text);
-    FILE* file = fopen(capture_file, "wb");
-    if (file == nullptr || fwrite(text, 1, length, file) != length)
-        perror(capture_file);
-    if (file != nullptr)
-        fclose(file);
+    std::ofstream(capture_file, std::ios::binary).write(text, static_cast<std::streamsize>(length));
 }
 
 } // namespace
@@ -109,7 +105,7 @@ int main(int argc, char** argv)
     }
     for (const auto& [id, text] : file_values)
         values[id] = text;
-    mark_reports_on_stderr("orvane-report: ");
+    report_marker = "orvane-report: ";
     capture_file = getenv("ORVANE_HOST_RUN_CAPTURE");
     if (capture_file != nullptr) {
         host_capture_pipe = true;
