@@ -7,23 +7,21 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <strings.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <atomic>
 #include <mutex>
-#include <thread>
 #include <sstream>
+#include <thread>
 
 #include "app/capture_pipe.h"
 #include "app/output_capture.h"
@@ -44,23 +42,13 @@
 
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<Report> reports;
-static std::vector<std::string> events;
-static bool echo_records = false;
-static const char* report_marker = nullptr;
-
-static void write_line(int fd, const std::string& line)
-{
-    std::string text = line + "\n";
-    ssize_t ignored = write(fd, text.data(), text.size());
-    (void)ignored;
-}
+bool echo_records = false;
+const char* report_marker = nullptr;
 
 static void record_event(const char* name)
 {
-    std::lock_guard<std::mutex> hold(record_lock);
-    events.push_back(name);
     if (echo_records)
-        write_line(1, std::string("event: ") + name);
+        dprintf(1, "event: %s\n", name);
 }
 
 static int record_report(ReportKind kind, const std::string& text)
@@ -80,12 +68,12 @@ static int record_report(ReportKind kind, const std::string& text)
     std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
                        (report.details.empty() ? "" : " | details: " + report.details);
     if (echo_records)
-        write_line(1, "report " + line);
+        dprintf(1, "report %s\n", line.c_str());
     if (report_marker != nullptr) {
         line = report_marker + line;
         std::replace(line.begin(), line.end(), '\r', ' ');
         std::replace(line.begin(), line.end(), '\n', ' ');
-        write_line(2, line);
+        dprintf(2, "%s\n", line.c_str());
     }
     return 1;
 }
@@ -96,27 +84,10 @@ std::vector<Report> recorded_reports()
     return reports;
 }
 
-std::vector<std::string> recorded_events()
-{
-    std::lock_guard<std::mutex> hold(record_lock);
-    return events;
-}
-
 void clear_layer_records()
 {
     std::lock_guard<std::mutex> hold(record_lock);
     reports.clear();
-    events.clear();
-}
-
-void echo_layer_records(bool on)
-{
-    echo_records = on;
-}
-
-void mark_reports_on_stderr(const char* marker)
-{
-    report_marker = marker;
 }
 
 // ---- app/system_services.h -------------------------------------------------
@@ -143,12 +114,6 @@ void* load_library(const char* path)
 void* find_symbol(void* library, const char* name)
 {
     return dlsym(library, name);
-}
-
-void free_library(void* library)
-{
-    record_event("free_library");
-    dlclose(library);
 }
 
 // The host's ANSI code page is UTF-8. Malformed text converts to nothing.
@@ -184,21 +149,13 @@ bool special_folder_path(int folder, char* buffer, size_t size)
     return path != nullptr && copy_bounded(buffer, size, path);
 }
 
-// Both paths made absolute (an existing file resolved through its links),
+// Both paths made absolute (the existing part resolved through its links),
 // then compared without regard to case, as the launcher compares them.
-static std::string full_path(const char* path)
-{
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr)
-        return resolved;
-    char directory[PATH_MAX] = "";
-    return path[0] == '/' || getcwd(directory, sizeof directory) == nullptr ? path
-                                                                             : std::string(directory) + "/" + path;
-}
-
 bool paths_name_same_file(const char* first, const char* second)
 {
-    return strcasecmp(full_path(first).c_str(), full_path(second).c_str()) == 0;
+    std::error_code ignored;
+    return strcasecmp(std::filesystem::weakly_canonical(first, ignored).c_str(),
+                      std::filesystem::weakly_canonical(second, ignored).c_str()) == 0;
 }
 
 static std::mutex ending_lock;
@@ -227,7 +184,6 @@ static std::atomic<bool> pipe_stopping{false};
 
 bool create_capture_pipe()
 {
-    record_event("create_capture_pipe");
     if (!host_capture_pipe)
         return false;
     snprintf(output_pipe_name, sizeof output_pipe_name, "/tmp/orvane-capture-%ld", static_cast<long>(getpid()));
@@ -320,7 +276,6 @@ RECORDING_REPORT(report_jvm_failure_with_output, true, ReportKind::fatal_with_ou
 LauncherConfig launcher_config;
 char extract_dir[path_size];
 char launch_directory[current_directory_size];
-char* app_name;
 
 const char* message_text(MessageId id)
 {
@@ -330,22 +285,13 @@ const char* message_text(MessageId id)
 void reset_launcher_config(const char* jvm_options, const char* main_class)
 {
     LauncherConfig& c = launcher_config;
-    char* empty = copy_text("");
-    char** texts[] = {&c.java_version_constraints, &c.jvm_path_list, &c.runtime_search_order,
-                      &c.install_switch, &c.uninstall_switch, &c.service_switch, &c.working_directory,
-                      &c.scrambled_main_class, &c.app_options, &c.ini_file_name, &c.service_name,
-                      &c.service_description, &c.service_app_options, &c.service_stop_options,
-                      &c.service_dependencies, &c.stdout_file, &c.stderr_file, &c.splash_text,
-                      &c.static_options, &c.second_instance_options, &c.missing_runtime_document,
-                      &c.missing_runtime_command};
     c = LauncherConfig{};
-    for (char** text : texts)
-        *text = empty;
+    for (char** text : {&c.working_directory, &c.app_options, &c.static_options, &c.service_name,
+                        &c.service_description, &c.stdout_file, &c.stderr_file})
+        *text = copy_text("");
     c.jvm_options = copy_text(jvm_options);
     c.class_path = copy_text(ORVANE_TEST_CLASSES);
     c.main_class = copy_text(main_class);
-    for (unsigned id = 1; id <= message_count; ++id)
-        c.message_table[id] = const_cast<char*>(message_templates[id]);
     extract_dir[0] = '\0';
     service_mode = false;
     reporting_enabled = true;
@@ -393,12 +339,6 @@ char* prepare_output_path(const char* path)
     return expand_variables(path);
 }
 
-bool setup_console()
-{
-    record_event("setup_console");
-    return true;
-}
-
 void install_console_ctrl_handler()
 {
     record_event("install_console_ctrl_handler");
@@ -411,7 +351,7 @@ void remove_console_hook()
     record_event("remove_console_hook");
     if (exit_hook_is_unexpected) {
         // The exit hook is about to end the process, with status 0 perhaps.
-        write_line(2, "the JVM's exit hook ran in a process that must not end");
+        dprintf(2, "the JVM's exit hook ran in a process that must not end\n");
         _exit(97);
     }
 }
@@ -438,44 +378,33 @@ void hand_over_to_service_main(bool run_ok)
 
 // ---- test helpers ----------------------------------------------------------
 
+static CreateJavaVmFunction jni_create_java_vm;
+
+static jint JNICALL create_with_host_paths(JavaVM** vm, void** env, void* arguments)
+{
+    static const char prefix[] = "-Djava.class.path=";
+    JavaVMInitArgs* init_args = static_cast<JavaVMInitArgs*>(arguments);
+    for (jint i = 0; i < init_args->nOptions; ++i) {
+        char* option = init_args->options[i].optionString;
+        if (strncmp(option, prefix, sizeof prefix - 1) != 0)
+            continue;
+        for (char* p = option + sizeof prefix - 1; *p != '\0'; ++p)
+            *p = *p == ';' ? ':' : *p == '\\' ? '/' : *p;
+    }
+    return jni_create_java_vm(vm, env, arguments);
+}
+
 std::string create_host_jvm()
 {
     jvm_instance.library_path = copy_text(ORVANE_LIBJVM_PATH);
     jvm_instance.module = load_library(jvm_instance.library_path);
     if (jvm_instance.module == nullptr)
         return std::string("cannot load ") + ORVANE_LIBJVM_PATH + ": " + dlerror();
-    jvm_instance.create_java_vm =
-        reinterpret_cast<CreateJavaVmFunction>(find_symbol(jvm_instance.module, "JNI_CreateJavaVM"));
-    jvm_instance.get_default_init_args = reinterpret_cast<DefaultInitArgsFunction>(
-        find_symbol(jvm_instance.module, "JNI_GetDefaultJavaVMInitArgs"));
-    if (jvm_instance.create_java_vm == nullptr || jvm_instance.get_default_init_args == nullptr)
+    if (!resolve_jni_entry_points())
         return "libjvm lacks the JNI invocation entry points";
-    if (!create_java_vm())
-        return "create_java_vm failed";
-    return "";
-}
-
-FdCapture begin_capture(int fd)
-{
-    char path[] = "/tmp/orvane-output-XXXXXX";
-    int file = mkstemp(path);
-    fflush(stdout);
-    fflush(stderr);
-    FdCapture capture{fd, dup(fd), path};
-    dup2(file, fd);
-    close(file);
-    return capture;
-}
-
-std::string end_capture(FdCapture& capture)
-{
-    fflush(stdout);
-    fflush(stderr);
-    dup2(capture.saved, capture.fd);
-    close(capture.saved);
-    std::string text = file_text(capture.path);
-    unlink(capture.path.c_str());
-    return text;
+    jni_create_java_vm = jvm_instance.create_java_vm;
+    jvm_instance.create_java_vm = create_with_host_paths;
+    return create_java_vm() ? "" : "create_java_vm failed";
 }
 
 std::string file_text(const std::string& path)
@@ -486,24 +415,45 @@ std::string file_text(const std::string& path)
     return text.str();
 }
 
+std::string capture_stderr(const std::function<void()>& fn)
+{
+    char path[] = "/tmp/orvane-output-XXXXXX";
+    int file = mkstemp(path);
+    fflush(stderr);
+    int saved = dup(2);
+    dup2(file, 2);
+    close(file);
+    fn();
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::string text = file_text(path);
+    unlink(path);
+    return text;
+}
+
 std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument)
 {
     const char* signature = argument != nullptr ? "(Ljava/lang/String;)Ljava/lang/String;" : "()Ljava/lang/String;";
+    // The call's local references go with its frame.
+    if (env->PushLocalFrame(4) != JNI_OK)
+        return "<failed>";
     jclass type = env->FindClass(class_name);
     jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
     jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
     bool ready = !env->ExceptionCheck() && id != nullptr && (argument == nullptr || java_argument != nullptr);
     jobject result = ready ? env->CallStaticObjectMethod(type, id, java_argument) : nullptr;
+    const char* chars = nullptr;
+    std::string text = "<failed>";
     if (!ready || env->ExceptionCheck()) {
         env->ExceptionDescribe();
         env->ExceptionClear();
-        return "<failed>";
-    }
-    if (result == nullptr)
-        return "<null>";
-    const char* chars = env->GetStringUTFChars(static_cast<jstring>(result), nullptr);
-    std::string text = chars != nullptr ? chars : "<failed>";
-    if (chars != nullptr)
+    } else if (result == nullptr) {
+        text = "<null>";
+    } else if ((chars = env->GetStringUTFChars(static_cast<jstring>(result), nullptr)) != nullptr) {
+        text = chars;
         env->ReleaseStringUTFChars(static_cast<jstring>(result), chars);
+    }
+    env->PopLocalFrame(nullptr);
     return text;
 }

@@ -1,9 +1,10 @@
 // The Linux side of the launcher's platform declarations, for the tests that
-// drive HotSpot: what the launcher reports and which of its platform calls
-// ran are recorded here for the tests to read.
+// drive HotSpot: what the launcher reports is recorded here for the tests to
+// read.
 #pragma once
 #include <jni.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,14 @@ struct Report {
 
 // Every report made since the last clear_layer_records, in order.
 std::vector<Report> recorded_reports();
-// Platform calls of the launcher, by name ("close_instance_mutex", ...).
-std::vector<std::string> recorded_events();
 void clear_layer_records();
-// When set, reports and events are also written to standard output at once,
-// for a child process whose parent reads them.
-void echo_layer_records(bool on);
+// When set, reports and the launcher's platform calls ("event:
+// close_instance_mutex") are written to standard output at once, for a
+// child process whose parent reads them.
+extern bool echo_records;
 // When set, every report is also written to standard error at once, as one
-// line that begins with marker (line breaks become blanks).
-void mark_reports_on_stderr(const char* marker);
+// line that begins with the marker (line breaks become blanks).
+extern const char* report_marker;
 
 // When set, a capture of the standard streams goes through a FIFO and its
 // reader thread, as through the launcher's pipe; otherwise it is switched off.
@@ -42,34 +42,21 @@ extern const char* const local_appdata_folder;
 extern const char* const personal_folder;
 extern std::vector<int> unavailable_folders;
 
-// Puts every configuration text to "" (booleans off), the classes of the
-// tests as class path and the given options, and the hooks' state to none.
+// Empties the configuration (the texts the JVM-driving code reads are ""),
+// puts the classes of the tests as class path and the given options, and the
+// hooks' state to none.
 void reset_launcher_config(const char* jvm_options, const char* main_class);
 
 // Loads libjvm, fills jvm_instance as creation does after loading, and runs
-// the launcher's create_java_vm. Empty on success, else what went wrong.
+// the launcher's create_java_vm, whose class-path option in Windows syntax
+// ("dir\a.jar;b.jar") reaches the JVM in the host's ("dir/a.jar:b.jar").
+// Empty on success, else what went wrong.
 std::string create_host_jvm();
 
-// Sends a file descriptor (1 or 2) to a file until end_capture, which
-// restores it and returns what was written.
-struct FdCapture {
-    int fd;
-    int saved;
-    std::string path;
-};
-FdCapture begin_capture(int fd);
-std::string end_capture(FdCapture& capture);
 // The whole content of a file ("" when it cannot be read).
 std::string file_text(const std::string& path);
-
 // Runs fn with file descriptor 2 sent to a file; returns what was written.
-template <typename Fn>
-std::string capture_stderr(Fn fn)
-{
-    FdCapture capture = begin_capture(2);
-    fn();
-    return end_capture(capture);
-}
+std::string capture_stderr(const std::function<void()>& fn);
 
 // A static String method of a test class with one String argument (or none
 // when argument is null); "<null>" for a null result, "<failed>" when the

@@ -7,10 +7,14 @@
 #
 # usage: compare_with_java.sh HOST_RUN JAVA CLASSES
 set -u
-host_run=$(realpath "$1") java=$(realpath "$2") classes=$(realpath "$3")
+host_run=$(realpath "$1") java=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/orvane-diff.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+# The classes are read from a directory with a blank in its name, so that
+# the launcher's quoted class-path option is compared too.
+classes="$work/diff classes"
+cp -r "$3" "$classes"
 export DIFF_CLASSES=$classes DIFF_RUN=$work/run DIFF_LOGS=$work/logs
 failed=0
 
@@ -38,39 +42,77 @@ apply_intended() {
     done <<<"$intended_differences"
 }
 
-# The files a case starts with, in the directory both runs start in.
+# The files the cases start with (Ant's build file, ANTLR's grammar), in the
+# directory both runs start in, and the log files of stream mode 1, which
+# held a line each before.
 prepare_run() {
-    rm -rf "$work/run"
-    mkdir -p "$work/run"
-    case $1 in
-    ant-fail) cp "$here/inputs/build.xml" "$work/run/" ;;
-    antlr) cp "$here/inputs/Words.g4" "$work/run/" ;;
-    esac
+    rm -rf "$work/run" "$work/logs"
+    mkdir -p "$work/run" "$work/logs"
+    echo old >"$work/logs/out.log"
+    echo old >"$work/logs/err.log"
+    cp "$here"/inputs/* "$work/run/"
 }
 
 # compare NAME APP_FILE JAVA_ARGUMENTS... -- PROGRAM_ARGUMENTS...
+# In cases logs-* (stream mode 1) the launcher prints nothing but its
+# reports, and its log files hold what java printed on each stream, the one
+# of standard output appended to, the other truncated. In cases capture-*
+# (stream mode 2) it prints nothing either, and the capture at the end holds
+# the tail of what java printed (both streams in one), in whole lines: the
+# newest lines that fit in 8191 bytes, short of a full buffer by less than
+# one line.
 compare() {
-    local name=$1 app=$2 side
+    local name=$1 app=$2 side what verdict=same compared="status out err"
     shift 2
     local java_args=()
     while [ "$1" != -- ]; do java_args+=("$1"); shift; done
     shift
+    : >"$work/java.err"
     for side in java orvane; do
-        prepare_run "$name"
-        if [ $side = java ]; then
-            (cd "$work/run" && "$java" "${java_args[@]}" "$@" >"$work/$side.out" 2>"$work/$side.err")
+        prepare_run
+        if [ $side = orvane ]; then
+            (cd "$work/run" && ORVANE_HOST_RUN_CAPTURE=$work/capture "$host_run" "$work/apps/$app" "$@" \
+                >"$work/orvane.out" 2>"$work/orvane.err.all")
+        elif [[ $name = capture-* ]]; then
+            (cd "$work/run" && "$java" "${java_args[@]}" "$@" >"$work/java.out" 2>&1)
         else
-            (cd "$work/run" && "$host_run" "$work/apps/$app" "$@" >"$work/$side.out" 2>"$work/$side.err.all")
+            (cd "$work/run" && "$java" "${java_args[@]}" "$@" >"$work/java.out" 2>"$work/java.err")
         fi
         echo $? >"$work/$side.status"
         mv "$work/run" "$work/$side.files"
     done
     sed '/^orvane-report: /d' "$work/orvane.err.all" >"$work/orvane.err"
-    local what verdict=same
+    if [[ $name = logs-* || $name = capture-* ]] && { [ -s "$work/orvane.out" ] || [ -s "$work/orvane.err" ]; }; then
+        verdict=different
+        echo "--- $name: the launcher printed beside its log files or capture:"
+        head -n 10 "$work/orvane.out" "$work/orvane.err"
+    fi
+    case $name in
+    logs-*)
+        sed -i '1i old' "$work/java.out"
+        cp "$work/logs/out.log" "$work/orvane.out"
+        cp "$work/logs/err.log" "$work/orvane.err"
+        ;;
+    capture-*)
+        compared=status
+        python3 - "$work/java.out" "$work/capture" <<'PY' || verdict=different
+import sys
+java, capture = (open(path, "rb").read() for path in sys.argv[1:3])
+limit = 8191
+longest = max(len(line) + 1 for line in java.split(b"\n"))
+at_line_start = len(capture) == len(java) or java[-len(capture) - 1:-len(capture)] == b"\n"
+full = len(capture) > limit - longest if len(java) > limit else len(capture) == len(java)
+if not (capture and java.endswith(capture) and at_line_start and len(capture) <= limit and full):
+    print("--- the capture (%d bytes, from %r) is not the tail of java's %d bytes in whole lines"
+          % (len(capture), capture[:40], len(java)))
+    sys.exit(1)
+PY
+        ;;
+    esac
     for side in java orvane; do
         for what in out err status; do apply_intended "$name" $what $side "$work/$side.$what"; done
     done
-    for what in status out err; do
+    for what in $compared; do
         if ! cmp -s "$work/java.$what" "$work/orvane.$what"; then
             verdict=different
             echo "--- $name: $what differs (java, then orvane-host-run)"
@@ -83,86 +125,18 @@ compare() {
         head -n 30 "$work/files.diff"
     fi
     [ $verdict = same ] || failed=$((failed + 1))
-    files=$(find "$work/java.files" -type f | wc -l)
     echo "$name: $verdict (status $(cat "$work/java.status"), $(wc -c <"$work/java.out") bytes out," \
-         "$(wc -c <"$work/java.err") bytes err, $files files)"
+         "$(wc -c <"$work/java.err") bytes err, $(find "$work/java.files" -type f | wc -l) files)"
     rm -rf "$work/java.files" "$work/orvane.files"
-}
-
-# compare_logs NAME APP_FILE PROGRAM_ARGUMENTS...: the launcher's log files
-# of stream mode 1 hold exactly what java printed on each stream, and the
-# launcher itself prints nothing but its reports.
-compare_logs() {
-    local name=$1 app=$2 what verdict=same
-    shift 2
-    rm -rf "$work/logs"
-    mkdir -p "$work/logs"
-    (cd "$work" && "$java" -cp "$classes" orvane.diff.Program "$@" >"$work/java.out" 2>"$work/java.err")
-    (cd "$work" && "$host_run" "$work/apps/$app" "$@" >"$work/orvane.own" 2>"$work/orvane.err.all")
-    sed '/^orvane-report: /d' "$work/orvane.err.all" >>"$work/orvane.own"
-    cp "$work/logs/out.log" "$work/orvane.out" 2>/dev/null || echo "(no out.log)" >"$work/orvane.out"
-    cp "$work/logs/err.log" "$work/orvane.err" 2>/dev/null || echo "(no err.log)" >"$work/orvane.err"
-    for what in out err; do
-        apply_intended "$name" $what java "$work/java.$what"
-        if ! cmp -s "$work/java.$what" "$work/orvane.$what"; then
-            verdict=different
-            echo "--- $name: the log file of std$what differs from java's std$what"
-            diff -u "$work/java.$what" "$work/orvane.$what" | head -n 30
-        fi
-    done
-    if [ -s "$work/orvane.own" ]; then
-        verdict=different
-        echo "--- $name: the launcher printed beside its log files:"; head -n 10 "$work/orvane.own"
-    fi
-    [ $verdict = same ] || failed=$((failed + 1))
-    echo "$name: $verdict ($(wc -c <"$work/java.out") bytes out, $(wc -c <"$work/java.err") bytes err, in log files)"
-}
-
-# compare_capture NAME APP_FILE PROGRAM_ARGUMENTS...: with stream mode 2 the
-# capture at the end holds the tail of what java printed (both streams in
-# one), in whole lines: the newest lines that fit in 8191 bytes, short of a
-# full buffer by less than one line. The launcher prints nothing of it.
-compare_capture() {
-    local name=$1 app=$2 verdict=same
-    shift 2
-    (cd "$work" && "$java" -cp "$classes" orvane.diff.Program "$@" >"$work/java.all" 2>&1)
-    echo $? >"$work/java.status"
-    (cd "$work" && ORVANE_HOST_RUN_CAPTURE=$work/capture "$host_run" "$work/apps/$app" "$@" \
-        >"$work/orvane.own" 2>"$work/orvane.err.all")
-    echo $? >"$work/orvane.status"
-    sed '/^orvane-report: /d' "$work/orvane.err.all" >>"$work/orvane.own"
-    if ! cmp -s "$work/java.status" "$work/orvane.status"; then
-        verdict=different
-        echo "--- $name: status $(cat "$work/java.status") by java, $(cat "$work/orvane.status") by the launcher"
-    fi
-    if [ -s "$work/orvane.own" ]; then
-        verdict=different
-        echo "--- $name: the launcher printed beside its capture:"; head -n 10 "$work/orvane.own"
-    fi
-    python3 - "$work/java.all" "$work/capture" <<'PY' || verdict=different
-import sys
-java, capture = (open(path, "rb").read() for path in sys.argv[1:3])
-limit = 8191
-longest = max(len(line) + 1 for line in java.split(b"\n"))
-at_line_start = len(capture) == len(java) or java[-len(capture) - 1:-len(capture)] == b"\n"
-full = len(capture) > limit - longest if len(java) > limit else len(capture) == len(java)
-if not (capture and java.endswith(capture) and at_line_start and len(capture) <= limit and full):
-    print("--- the capture (%d bytes, from %r) is not the tail of java's %d bytes in whole lines"
-          % (len(capture), capture[:40], len(java)))
-    sys.exit(1)
-PY
-    [ $verdict = same ] || failed=$((failed + 1))
-    echo "$name: $verdict ($(wc -c <"$work/java.all") bytes printed, $(wc -c <"$work/capture") captured)"
 }
 
 # The application files, beside the directory tree the scanned case reads.
 mkdir -p "$work/apps/scan/lib" "$work/apps/scan/Upper"
 cp "$here"/apps/*.toml "$work/apps/"
 (cd "$classes" && "$(dirname "$java")/jar" cf "$work/apps/scan/lib/program.jar" orvane/diff/Program.class)
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/b.jar"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/Upper/c.JAR"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/scan/z.zip"
-cp /usr/share/java/hamcrest-core.jar "$work/apps/extra.jar"
+for jar in scan/b.jar scan/Upper/c.JAR scan/z.zip extra.jar; do
+    cp /usr/share/java/hamcrest-core.jar "$work/apps/$jar"
+done
 echo "not an archive" >"$work/apps/scan/notes.txt"
 s=$work/apps/scan
 
@@ -173,11 +147,11 @@ compare exit program.toml "${program[@]}" -- exit 7
 compare linger program.toml "${program[@]}" -- linger
 compare linger-throw program.toml "${program[@]}" -- linger-throw
 compare print program.toml "${program[@]}" -- print
-compare_logs logs-hello logs.toml hello
-compare_logs logs-throw logs.toml throw
-compare_capture capture-hello capture.toml hello
-compare_capture capture-exit capture.toml exit 7
-compare_capture capture-print capture.toml print
+compare logs-hello logs.toml "${program[@]}" -- hello
+compare logs-throw logs.toml "${program[@]}" -- throw
+compare capture-hello capture.toml "${program[@]}" -- hello
+compare capture-exit capture.toml "${program[@]}" -- exit 7
+compare capture-print capture.toml "${program[@]}" -- print
 compare properties program.toml "${program[@]}" -- properties "two words" 'quote"inside' '' 'grüße, ĳ ☃'
 compare properties-scanned scanned.toml -Xmx64m "-Dorvane.diff.note=two words" \
     -cp "$s:$s/b.jar:$s/lib/program.jar:$s/Upper/c.JAR:$s/z.zip:$work/apps/extra.jar" \

@@ -4,12 +4,10 @@
 // configuration comes from an application file of orvane-pack; its directory
 // plays the executable's directory. Nothing of its own is printed on success:
 // the launcher's reports go to standard error, one line each, marked.
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -22,14 +20,10 @@
 #include "app/system_services.h"
 #include "app_file.h"
 #include "host_platform.h"
-#include "jvm/console.h"
-#include "jvm/jvm_instance.h"
 #include "launcher/config_values.h"
 #include "launcher/configuration.h"
 #include "launcher/start_values.h"
-#include "launcher/startup.h"
 #include "launcher/text_buffers.h"
-#include "launcher/tokenizer.h"
 #include "ui/reporting.h"
 
 namespace {
@@ -49,8 +43,8 @@ std::map<unsigned, std::string> shipped_values()
     return values;
 }
 
-// The fields of the configuration, filled as load_configuration fills them
-// from the string table.
+// The fields the JVM-driving code reads, filled as load_configuration fills
+// them from the string table.
 void load_values(const std::map<unsigned, std::string>& values)
 {
     reset_launcher_config("", "");
@@ -61,100 +55,25 @@ void load_values(const std::map<unsigned, std::string>& values)
     };
     auto boolean = [&](unsigned id) { return config_boolean(text(id)); };
     auto integer = [&](unsigned id) { return config_integer(text(id)); };
-    c.java_version_constraints = text(config_java_version_constraints);
-    c.jvm_path_list = text(config_jvm_path_list);
     c.jvm_options = text(config_jvm_options);
     c.class_path = text(config_class_path);
-    c.runtime_search_order = text(config_runtime_search_order);
-    c.remove_extracted_jars_at_exit = boolean(config_remove_extracted_jars_at_exit);
-    c.extract_dir_mode = integer(config_extract_dir_mode);
-    c.install_switch = text(config_install_switch);
-    c.uninstall_switch = text(config_uninstall_switch);
-    c.service_switch = text(config_service_switch);
     c.working_directory = text(config_working_directory);
-    c.scrambled_main_class = text(config_scrambled_main_class);
     c.app_options = text(config_app_options);
-    c.ini_file_name = text(config_ini_file_name);
     c.chdir_before_jvm = boolean(config_chdir_before_jvm);
     c.restore_launch_directory = boolean(config_restore_launch_directory);
-    c.service_name = text(config_service_name);
-    c.service_description = text(config_service_description);
-    c.service_app_options = text(config_service_app_options);
-    c.service_stop_options = text(config_service_stop_options);
-    c.stop_with_system_exit = boolean(config_stop_with_system_exit);
-    c.service_manual_start = boolean(config_service_manual_start);
-    c.service_interactive = boolean(config_service_interactive);
-    c.service_dependencies = text(config_service_dependencies);
+    c.static_options = text(config_static_options);
     c.stdout_mode = integer(config_stdout_mode);
     c.stderr_mode = integer(config_stderr_mode);
     c.stdout_file = text(config_stdout_file);
     c.stderr_file = text(config_stderr_file);
-    c.allow_multiple_instances = boolean(config_allow_multiple_instances);
-    c.splash_text = text(config_splash_text);
-    c.splash_until_app_window = boolean(config_splash_until_app_window);
-    c.splash_timeout_seconds = integer(config_splash_timeout_seconds);
-    c.service_only = boolean(config_service_only);
-    c.static_options = text(config_static_options);
-    c.service_args_on_command_line = boolean(config_service_args_on_command_line);
-    c.forward_second_instance = boolean(config_forward_second_instance);
-    c.second_instance_options = text(config_second_instance_options);
-    c.missing_runtime_document = text(config_missing_runtime_document);
-    c.missing_runtime_command = text(config_missing_runtime_command);
-    c.report_missing_runtime = boolean(config_report_missing_runtime);
     c.stdout_append = boolean(config_stdout_append);
     c.stderr_append = boolean(config_stderr_append);
     char descrambled[main_class_max_length + 1];
-    descramble_main_class(c.scrambled_main_class, descrambled);
+    descramble_main_class(text(config_scrambled_main_class), descrambled);
     for (char* p = descrambled; *p != '\0'; ++p)
         if (*p == '.')
             *p = '/';
     c.main_class = copy_text(descrambled);
-}
-
-CreateJavaVmFunction jni_create_java_vm;
-
-// The class-path option is made in Windows syntax ("dir\a.jar;b.jar"); the
-// host's JVM reads "dir/a.jar:b.jar". Every other option passes as it is.
-jint JNICALL create_with_host_paths(JavaVM** vm, void** env, void* arguments)
-{
-    static const char prefix[] = "-Djava.class.path=";
-    JavaVMInitArgs* init_args = static_cast<JavaVMInitArgs*>(arguments);
-    for (jint i = 0; i < init_args->nOptions; ++i) {
-        char* option = init_args->options[i].optionString;
-        if (strncmp(option, prefix, sizeof prefix - 1) != 0)
-            continue;
-        for (char* p = option + sizeof prefix - 1; *p != '\0'; ++p)
-            *p = *p == ';' ? ':' : *p == '\\' ? '/' : *p;
-    }
-    return jni_create_java_vm(vm, env, arguments);
-}
-
-// create_jvm without its Windows-only steps (platform, console window,
-// runtime search): the library is the first of jvm_path_list, or the build
-// machine's.
-bool create_host_run_jvm()
-{
-    LauncherConfig& c = launcher_config;
-    if (!setup_console())
-        return false;
-    if (c.chdir_before_jvm && !apply_working_directory(true))
-        return false;
-    char* list = copy_text(c.jvm_path_list);
-    char* cursor = nullptr;
-    char* first = next_token(list, ";", &cursor);
-    jvm_instance.library_path = copy_text(first != nullptr ? first : ORVANE_LIBJVM_PATH);
-    free(list);
-    c.jvm_path_list = jvm_instance.library_path;
-    jvm_instance.module = load_library(jvm_instance.library_path);
-    if (jvm_instance.module == nullptr) {
-        report_error(message_text(message_load_jvm), jvm_instance.library_path);
-        return false;
-    }
-    if (!resolve_jni_entry_points())
-        return false;
-    jni_create_java_vm = jvm_instance.create_java_vm;
-    jvm_instance.create_java_vm = create_with_host_paths;
-    return create_java_vm(true);
 }
 
 // ORVANE_HOST_RUN_CAPTURE=FILE: the capture's text at the end of the process
@@ -166,11 +85,7 @@ void write_capture()
     stop_capture_pipe();
     static char text[captured_output_size];
     size_t length = take_captured_output(text);
-    FILE* file = fopen(capture_file, "wb");
-    if (file == nullptr || fwrite(text, 1, length, file) != length)
-        perror(capture_file);
-    if (file != nullptr)
-        fclose(file);
+    std::ofstream(capture_file, std::ios::binary).write(text, static_cast<std::streamsize>(length));
 }
 
 } // namespace
@@ -190,7 +105,7 @@ int main(int argc, char** argv)
     }
     for (const auto& [id, text] : file_values)
         values[id] = text;
-    mark_reports_on_stderr("orvane-report: ");
+    report_marker = "orvane-report: ";
     capture_file = getenv("ORVANE_HOST_RUN_CAPTURE");
     if (capture_file != nullptr) {
         host_capture_pipe = true;
@@ -206,21 +121,19 @@ int main(int argc, char** argv)
         report_error_with_reason(message_text(message_file_access), app_file.c_str());
         return 0;
     }
-    std::string base = app_file.substr(slash == std::string::npos ? 0 : slash + 1);
-    app_name = copy_text(base.substr(0, base.rfind('.')).c_str());
     load_values(values);
 
-    if (!create_host_run_jvm())
+    // The launcher's creation without its Windows-only steps (platform,
+    // console window, runtime search): the library is the build machine's.
+    if (launcher_config.chdir_before_jvm && !apply_working_directory(true))
         return -1;
-    MainInvocation invocation{};
-    invocation.args.count = argc - 2;
-    invocation.args.items = argv + 2;
-    invocation.secondary = false;
-    bool main_returned = run_main_class(invocation);
-    if (main_returned)
-        shutdown_jvm();
-    close_instance_mutex();
-    if (!main_returned)
-        exit(-1);
+    std::string failure = create_host_jvm();
+    if (!failure.empty()) {
+        fprintf(stderr, "orvane-report: %s\n", failure.c_str());
+        return -1;
+    }
+    if (!run_main_class(MainInvocation{{argc - 2, argv + 2}, false}))
+        return -1;
+    shutdown_jvm();
     return 0;
 }

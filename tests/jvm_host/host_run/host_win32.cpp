@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -44,32 +45,16 @@ DWORD attributes_of(const std::string& path)
     return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
-// A listing's entries come with their attributes, as from FindNextFile: the
-// type the directory gives, and a look at the file only for links and types
-// it does not give.
-bool fill(WIN32_FIND_DATAA* entry, const std::string& directory, const char* name, unsigned char type)
-{
-    size_t length = strlen(name);
-    if (length >= sizeof entry->cFileName)
-        return false;
-    memcpy(entry->cFileName, name, length + 1);
-    entry->dwFileAttributes = type == DT_REG   ? FILE_ATTRIBUTE_NORMAL
-                              : type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY
-                                               : attributes_of(directory + "/" + name);
-    return entry->dwFileAttributes != INVALID_FILE_ATTRIBUTES;
-}
-
 } // namespace
 
+// Only the patterns the scan makes: "*.*" and DIRECTORY\*.*. A listing's
+// entries come with their attributes, as from FindNextFile: the type the
+// directory gives, and a look at the file only for links and types it does
+// not give.
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* entry)
 {
-    // Only the patterns the scan makes: "*.*" and DIRECTORY\*.*.
     std::string path = host_path(pattern);
     std::string directory = path == "*.*" ? "." : path.substr(0, path.size() - 4);
-    if (path.size() < 3 || path.compare(path.size() - 3, 3, "*.*") != 0) {
-        last_error = ERROR_PATH_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
     DIR* stream = opendir(directory.c_str());
     if (stream == nullptr) {
         last_error = ERROR_PATH_NOT_FOUND;
@@ -86,7 +71,11 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* entry)
     Listing* listing = new Listing;
     for (const auto& [name, type] : names) {
         WIN32_FIND_DATAA found;
-        if (fill(&found, directory, name.c_str(), type))
+        snprintf(found.cFileName, sizeof found.cFileName, "%s", name.c_str());
+        found.dwFileAttributes = type == DT_REG   ? FILE_ATTRIBUTE_NORMAL
+                                 : type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY
+                                                  : attributes_of(directory + "/" + name);
+        if (found.dwFileAttributes != INVALID_FILE_ATTRIBUTES)
             listing->entries.push_back(found);
     }
     *entry = listing->entries[0];

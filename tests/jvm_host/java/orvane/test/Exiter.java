@@ -4,7 +4,6 @@ package orvane.test;
 public class Exiter {
     public static void main(String[] args) {
         Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("java: shutdown hook ran")));
-        System.out.println("java: exiting with 3");
         System.exit(3);
     }
 }

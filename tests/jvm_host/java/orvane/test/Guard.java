@@ -3,8 +3,8 @@ package orvane.test;
 import java.security.Permission;
 import java.util.PropertyPermission;
 
-// A security manager that refuses to write one property and to end the JVM,
-// and allows the rest, its own removal included.
+// A security manager that refuses to write one property and to end the JVM
+// (naming the status), and allows the rest, its own removal included.
 @SuppressWarnings("removal")
 public class Guard extends SecurityManager {
     public static String install() {
@@ -23,6 +23,6 @@ public class Guard extends SecurityManager {
                 && permission.getActions().contains("write"))
             throw new SecurityException("orvane.denied is read-only");
         if (permission instanceof RuntimePermission && permission.getName().startsWith("exitVM"))
-            throw new SecurityException("exit refused");
+            throw new SecurityException("exit refused: " + permission.getName());
     }
 }

@@ -1,8 +1,11 @@
 package orvane.test;
 
 import java.io.File;
+import java.io.FileDescriptor;
 import java.io.FileInputStream;
+import java.io.FileOutputStream;
 import java.io.IOException;
+import java.io.PrintStream;
 import java.util.Properties;
 
 // Records which system properties main saw, for the test to read back after
@@ -23,5 +26,13 @@ public class Probe {
         try (FileInputStream in = new FileInputStream(name)) {
             return new File(name).getAbsolutePath() + "|" + new String(in.readAllBytes());
         }
+    }
+
+    // Gives the process its standard streams back after the launcher sent
+    // them elsewhere.
+    public static String restoreStreams() {
+        System.setOut(new PrintStream(new FileOutputStream(FileDescriptor.out), true));
+        System.setErr(new PrintStream(new FileOutputStream(FileDescriptor.err), true));
+        return "restored";
     }
 }
