@@ -60,11 +60,6 @@ void* find_symbol(void* library, const char* name)
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-void free_library(void* library)
-{
-    FreeLibrary(static_cast<HMODULE>(library));
-}
-
 size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
 {
     static_assert(sizeof(wchar_t) == sizeof(uint16_t), "UTF-16 wide characters");

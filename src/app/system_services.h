@@ -13,10 +13,9 @@ bool current_directory(char* buffer, size_t size);
 bool executable_path(char* buffer, size_t size);
 
 // Loads a library (null on failure), finds an exported symbol (null when
-// missing), unloads a library.
+// missing).
 void* load_library(const char* path);
 void* find_symbol(void* library, const char* name);
-void free_library(void* library);
 
 // Loads a DLL of the system by its full path in the system directory, so
 // that a DLL of the same name beside the executable or in the current

@@ -10,7 +10,7 @@ using DefaultInitArgsFunction = jint(JNICALL*)(void*);
 // and the shutdown. The env belongs to the thread that created the JVM.
 struct JvmInstance {
     char* library_path;  // as discovery found it, possibly relative
-    void* module;        // the loaded library, freed by shutdown_jvm
+    void* module;        // the loaded library, kept loaded to the end of the process
     CreateJavaVmFunction create_java_vm;
     DefaultInitArgsFunction get_default_init_args; // required, never called
     JavaVM* vm;
