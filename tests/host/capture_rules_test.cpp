@@ -1,7 +1,6 @@
 // The capture rules: whole newest lines in the 8 KiB buffer, the reader's
-// lines and 1024-byte pieces from a fake byte source, and the JVM
-// diagnostics' formatting. Console rows made details are the console-capture
-// tier's.
+// lines and 1024-byte pieces from a fake byte source, the JVM diagnostics'
+// formatting, and console rows made details.
 #include <gtest/gtest.h>
 
 #include <cstdarg>
@@ -113,6 +112,21 @@ TEST(JvmDiagnostic, LineFeedsBecomeCrLfAndTextIsCutAt4095)
     EXPECT_EQ(text, std::string(4095, 'w'));
     EXPECT_EQ(diagnostic(&text, "%s", std::string(4095, '\n').c_str()), 4095);
     EXPECT_EQ(text.size(), 8190u);
+}
+
+TEST(ConsoleRows, ChunksOf32767BytesAndRowsWithoutTrailingBlanks)
+{
+    EXPECT_EQ(console_chunk_rows(80), 102);
+    EXPECT_EQ(console_chunk_rows(300), 27);
+    EXPECT_EQ(console_chunk_rows(40000), 1);
+    GrowString details{};
+    for (const char* row : {"     ", "ab  c", "     ", "d    ", "     "})
+        append_console_row(&details, row, 5);
+    EXPECT_EQ(std::string(details.text), "ab  c\r\nd");
+    const std::string wide = std::string(400, 'w') + std::string(100, ' ');
+    append_console_row(&details, wide.data(), wide.size());
+    EXPECT_EQ(std::string(details.text), "ab  c\r\nd\r\n" + std::string(400, 'w'));
+    grow_string_free(&details);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
-// The check of the embedded-jar resource. Its walk is the embedded-jar tier's,
-// and that nothing accepted reads past the bytes is a fuzz property.
+// The check of the embedded-jar resource and the class path its jars extend.
+// The walk's fields are the embedded-jar tier's, and that nothing accepted
+// reads past the bytes is a fuzz property.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "jar_blob_builder.h"
@@ -73,5 +76,28 @@ TEST(JarBlob, NamesThatCouldLeaveTheDirectoryAreRefused)
             EXPECT_EQ(status, jar_blob_bad_name);
             EXPECT_STREQ(bad.name, row.name);
         }
+    }
+}
+
+TEST(JarBlob, ExtractedPathsFollowTheClassPathAfterOneSeparator)
+{
+    const struct {
+        const char* class_path;
+        const char* list;
+        const char* expected;  // null: the class path stays as it is
+    } rows[] = {
+        {"lib\\x.jar", "D\\a.jar;D\\b.jar;", "lib\\x.jar;D\\a.jar;D\\b.jar"},
+        {"lib\\x.jar;", "D\\a.jar;", "lib\\x.jar;D\\a.jar"},
+        {"", "D\\a.jar;", "D\\a.jar"},
+        {"lib\\x.jar", "", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.class_path) + " + " + row.list);
+        char* result = extended_class_path(row.class_path, row.list, strlen(row.list));
+        if (row.expected == nullptr)
+            EXPECT_EQ(result, nullptr);
+        else
+            EXPECT_STREQ(result, row.expected);
+        free(result);
     }
 }

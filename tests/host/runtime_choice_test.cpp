@@ -57,6 +57,7 @@ bool in_set(const char* path, void* context)
 
 TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
 {
+    const std::string too_long(250, 'x');
     struct Row {
         std::set<std::string> usable;
         const char* home;
@@ -65,7 +66,9 @@ TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
         {{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\bin\\server\\jvm.dll"},
         {{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\", "C:\\j\\bin\\client\\jvm.dll"},
         {{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\server\\jvm.dll"},
+        {{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\client\\jvm.dll"},
         {{"C:\\j\\jvm.dll"}, "C:\\j", ""},
+        {{too_long + "\\bin\\server\\jvm.dll"}, too_long.c_str(), ""}, // no joined path fits
     };
     for (Row& row : rows) {
         char result[260] = "untouched";
@@ -123,6 +126,7 @@ TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
         {"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6), pe_machine_arm64},
         {"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6), pe_machine_x86},
         {"pe-cut", dos + std::string("PE\0\0\x4c", 5), -1},
+        {"dos-only", dos, -1},
         {"dos-cut", dos.substr(0, 40), -1},
         {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
         {"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6), -1},

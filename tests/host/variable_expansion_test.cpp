@@ -146,12 +146,14 @@ TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
         {32, 100 * mib, 0, "%AVAILRAM10%", "64m"},
         {32, 64 * mib - 1, 0, "%AVAILRAM%", "64m"},
         {32, gib, 0, "%AVAILRAM30%", "307m"},
+        {32, gib, 0, "%AVAILRAM1%", "64m"},
         {32, gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
         {32, gib, 0, "[%availram%]", "[]"},
         {64, 0, 16 * gib, "-Xmx%TOTALRAM50%", "-Xmx8192m"},
         {64, 6 * gib, 0, "%AVAILRAM%", "6144m"},
         {64, 0, 2 * gib + mib, "%TOTALRAM%", "2049m"},
         {64, 1024 * gib, 0, "%AVAILRAM%", "1048576m"},
+        {64, 100 * mib, 0, "%AVAILRAM10%", "64m"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string("[") + row.text + "] " + std::to_string(row.bits) + "-bit, available " +

@@ -27,6 +27,7 @@ const ParseCase parse_cases[] = {
     {"=", version_equal, 0},
     {"", version_at_least, 0},
     {"7", version_at_least, 7000000},
+    {"1.", version_at_least, 1000000},
     {"1..2", version_at_least, 1000200},        // an empty field between two dots is 0
     {"a1", version_at_least, 10000},            // any non-digit separates, even first
     {"1.6.0_20b", version_at_least, 1060020},   // the last character belongs to its field
