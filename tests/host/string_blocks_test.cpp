@@ -22,15 +22,6 @@ Bytes encode_block(const std::vector<std::u16string>& entries)
     return Bytes(bytes, bytes + 2 * units.size());
 }
 
-// A heap copy of exactly size bytes, so that ASan sees any read past it.
-std::unique_ptr<unsigned char[]> exact_copy(const Bytes& bytes, size_t size)
-{
-    std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
-    if (size > 0)
-        memcpy(copy.get(), bytes.data(), size);
-    return copy;
-}
-
 const std::vector<std::u16string> sample_entries = {
     u"Orvane", u"", u"a", u"", u"\u00e9t\u00e9", u"", u"", u"x\u0100y",
     u"", u"", u"", u"last but four", u"", u"", u"", u"fifteen",
@@ -45,7 +36,9 @@ TEST(StringBlock, FindsEveryEntryWithItsUnits)
 {
     ASSERT_EQ(sample_entries.size(), 16u);
     Bytes block = encode_block(sample_entries);
-    auto copy = exact_copy(block, block.size());
+    // A heap copy of exactly its size, so that ASan sees any read past it.
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[block.size()]);
+    memcpy(copy.get(), block.data(), block.size());
     for (unsigned index = 0; index < 16; ++index) {
         SCOPED_TRACE("index " + std::to_string(index));
         const unsigned char* units = nullptr;

@@ -103,29 +103,3 @@ TEST(UnquoteToken, KeepsBackslashesExceptBeforeAQuoteAndDropsBareQuotes)
         EXPECT_STREQ(buffer.c_str(), row.expected);
     }
 }
-
-TEST(NextToken, SkipsRunsOfDelimitersAndEndsWithNull)
-{
-    const struct {
-        const char* text;
-        const char* delimiters;
-        Strings expected;
-    } rows[] = {
-        {";;a;;b;", ";", {"a", "b"}},
-        {"x, y;;z", ", ;", {"x", "y", "z"}},
-        {";;;", ";", {}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("text: [") + row.text + "]");
-        std::string text = row.text;
-        char* cursor = nullptr;
-        Strings seen;
-        while (char* t = next_token(&text[0], row.delimiters, &cursor))
-            seen.push_back(t);
-        EXPECT_EQ(seen, row.expected);
-        EXPECT_EQ(cursor, nullptr);
-        cursor = &text[0];
-        EXPECT_EQ(next_token(nullptr, row.delimiters, &cursor), nullptr);
-        EXPECT_EQ(cursor, nullptr);
-    }
-}
