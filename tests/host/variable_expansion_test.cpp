@@ -158,9 +158,7 @@ TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string("[") + row.text + "] " + std::to_string(row.bits) + "-bit, available " +
                      std::to_string(row.available) + " total " + std::to_string(row.total));
-        machine = FakeMachine{};
-        machine.available = row.available;
-        machine.total = row.total;
+        machine = FakeMachine{false, row.available, row.total};
         EXPECT_EQ(expand(row.text, "C:\\jre", row.bits), row.expected);
     }
     machine = FakeMachine{};
