@@ -1,6 +1,4 @@
 // The embedded-jar resource walked as extraction and cleanup walk it.
-#include <cstring>
-
 #include "fuzz_input.h"
 #include "launcher/jar_blob.h"
 

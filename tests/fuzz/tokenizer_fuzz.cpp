@@ -19,8 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FUZZ_CHECK(total <= text.size(), "tokens hold %zu bytes of %zu", total, text.size());
 
-    // Forwarding: the tokens written again and split again are the tokens.
-    char line[4096] = "first";
+    // Forwarding: the tokens written again and split again are the tokens,
+    // also where the line fills up (a short one, so that this is often) and
+    // an argument that would not fit must leave it as it was.
+    char line[512] = "first";
     int32_t written = 1;
     while (written < args.count && append_quoted_argument(line, sizeof line, args.items[written]))
         ++written;

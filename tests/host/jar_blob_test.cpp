@@ -1,10 +1,11 @@
-// The walk over the embedded-jar resource: valid, truncated and hostile bytes.
+// The check of the embedded-jar resource and the class path its jars extend.
+// The walk's fields are the embedded-jar tier's, and that nothing accepted
+// reads past the bytes is a fuzz property.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "jar_blob_builder.h"
 #include "launcher/jar_blob.h"
@@ -22,21 +23,6 @@ std::string with_count(std::string bytes, uint32_t count)
 
 } // namespace
 
-TEST(JarBlob, WalksEntriesInResourceOrderWithTheirFields)
-{
-    JarBlobWalk walk;
-    ASSERT_TRUE(jar_blob_begin(&walk, two_jars.data(), two_jars.size()));
-    JarEntry entry;
-    std::vector<std::string> seen;
-    while (jar_blob_next(&walk, &entry) == 1)
-        seen.push_back(std::string(entry.name) + " " + std::to_string(entry.time_high) + ":" +
-                       std::to_string(entry.time_low) + " [" +
-                       std::string(reinterpret_cast<const char*>(entry.data), entry.size) + "]");
-    EXPECT_EQ(seen, (std::vector<std::string>{"a.jar 30408704:305419896 [0123456789]", "b.jar 0:7 []"}));
-    EXPECT_EQ(entry.data, reinterpret_cast<const unsigned char*>(two_jars.data()) + two_jars.size());
-    EXPECT_EQ(jar_blob_next(&walk, &entry), 0);
-}
-
 TEST(JarBlob, CheckNamesTheFirstFault)
 {
     const std::string name_without_zero = std::string("\x01\x00\x00\x00", 4) + "a.jar";
@@ -51,13 +37,8 @@ TEST(JarBlob, CheckNamesTheFirstFault)
         {"count 0 and trailing bytes", encode_jar_blob({}) + "xyz", jar_blob_ok, 0},
         {"two bytes", std::string("\x01\x00", 2), jar_blob_malformed, 0},
         {"negative count", with_count(two_jars, 0xFFFFFFFFu), jar_blob_malformed, 0},
-        {"count beyond what the bytes hold", with_count(two_jars, 0x7FFFFFFFu), jar_blob_malformed, 0},
-        {"count one more than present", with_count(two_jars + std::string(14, 'x'), 3), jar_blob_malformed, 0},
         {"name without its zero", name_without_zero + std::string(9, 'x'), jar_blob_malformed, 0},
-        {"fields cut", two_jars.substr(0, 4 + 6 + 8), jar_blob_malformed, 0},
         {"size past the end", two_jars.substr(0, two_jars.size() - 20), jar_blob_malformed, 0},
-        {"size field huge", encode_jar_blob({{"a.jar", 1, "x"}}).replace(4 + 6 + 8, 4, "\xFF\xFF\xFF\xFF"),
-         jar_blob_malformed, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -9,6 +9,8 @@
 
 namespace {
 
+// How constraints compare is the version constraints' test; here the forms
+// of a runtime's version.
 TEST(RuntimeChoice, EveryVersionFormMeetsConstraintsByItsFields)
 {
     struct Row {
@@ -16,11 +18,8 @@ TEST(RuntimeChoice, EveryVersionFormMeetsConstraintsByItsFields)
         const char* constraints;
         bool accepted;
     } rows[] = {
-        {"1.8.0_392", "1.8.0", true},   {"1.8.0_392", "11", false},   {"17.0.2.8", "11", true},
-        {"17.0.2.8", "17.0.1", true},   {"17.0.2.8", "17.0.3", false}, {"17", "17.0.1", false},
-        {"17", "11;<18", true},         {"zulu-17", "11", true},       {"zulu-17", "<17", false},
-        {"jdk-21", "21", true},         {"17.0.2+8", "17.0.2", true},  {"17.0.2+8", "=17.0.2.8", true},
-        {"11", "", true},               {"1.6.0", "1.4;<1.6", false},  {"1.5.0_22", "1.4;<1.6", true},
+        {"1.8.0_392", "1.8.0", true},  {"1.8.0_392", "11", false},     {"zulu-17", "11", true},
+        {"zulu-17", "<17", false},     {"jdk-21", "21", true},         {"17.0.2+8", "=17.0.2.8", true},
         {"no digits", "1.2.0", false},
     };
     for (const Row& row : rows)
@@ -86,14 +85,12 @@ TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
         size_t size;
         const char* version; // null when none is given
     } rows[] = {
-        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"17.0.2\"\nOS_NAME=\"Windows\"\n", 64, "17.0.2"},
         {"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64, "1.8.0_392"},
         {"JAVA_VERSION=21", 64, "21"},
         {"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64, "21.0.2"},
         {"JAVA_VERSION=\"17.0.2\"", 6, nullptr}, // does not fit
         {"JAVA_VERSION=\"\"", 64, nullptr},
         {"IMPLEMENTOR=x\n", 64, nullptr},
-        {"", 64, nullptr},
     };
     for (const Row& row : rows) {
         char version[64] = {};
@@ -133,7 +130,6 @@ TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
         {"dos-cut", dos.substr(0, 40), -1},
         {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
         {"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6), -1},
-        {"text", "JVM.DLL is not here", -1},
         {"empty", "", -1},
     };
     for (const Row& row : rows)

@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 #include <strings.h>
 
 namespace {
@@ -15,21 +13,15 @@ namespace {
 constexpr uint64_t mib = 1024ull * 1024;
 constexpr uint64_t gib = 1024 * mib;
 
-// The fixed machine the rules are driven against; counters show which values
-// an expansion asked for.
+// The fixed machine the rules are driven against.
 struct FakeMachine {
     bool date_fails = false;
     uint64_t available = 0;
     uint64_t total = 0;
-    int date_reads = 0;
-    int time_reads = 0;
-    int memory_reads = 0;
-    int environment_reads = 0;
 } machine;
 
 bool fake_date(char* buffer, int capacity)
 {
-    ++machine.date_reads;
     EXPECT_EQ(capacity, 255);
     if (machine.date_fails)
         return false;
@@ -39,7 +31,6 @@ bool fake_date(char* buffer, int capacity)
 
 bool fake_time(char* buffer, int capacity)
 {
-    ++machine.time_reads;
     EXPECT_EQ(capacity, 255);
     snprintf(buffer, static_cast<size_t>(capacity), "140309");
     return true;
@@ -47,14 +38,12 @@ bool fake_time(char* buffer, int capacity)
 
 uint64_t fake_memory(bool total)
 {
-    ++machine.memory_reads;
     return total ? machine.total : machine.available;
 }
 
 // Windows ignores case in environment names.
 const char* fake_environment(const char* name)
 {
-    ++machine.environment_reads;
     static const char* const variables[][2] = {
         {"JAVA_HOME", "C:\\env-jdk"},  {"APPS", "C:\\apps"},
         {"QUOTED", "\"C:\\Program Files\\app\""}, {"LEADING", "\"abc"},
@@ -88,19 +77,15 @@ TEST(VariableExpansion, ExpandsEachKindOfReferenceByItsRules)
         const char* java_home = "C:\\jre";
     } rows[] = {
         // Percent signs, unclosed and undefined names.
-        {"", ""},
         {"plain text", "plain text"},
         {"50%%", "50"},
         {"50%", "50"},
         {"50%abc", "50%abc"},
-        {"%abc", "%abc"},
         {"a%APPS%b%c", "aC:\\appsb%c"},
         {"x%UNDEFINED%y", "xy"},
         {"%UNDEFINED%", "%UNDEFINED%"},
-        {"%UNDEFINED%%ALSO_UNDEFINED%", "%UNDEFINED%%ALSO_UNDEFINED%"},
         {"%", "%"},
         {"%%", "%%"},
-        {"%APPS%\\bin;%apps%\\lib", "C:\\apps\\bin;C:\\apps\\lib"},
         // One quote is trimmed at each end of an environment value.
         {"%QUOTED%\\lib", "C:\\Program Files\\app\\lib"},
         {"[%LEADING%]", "[abc]"},
@@ -114,13 +99,11 @@ TEST(VariableExpansion, ExpandsEachKindOfReferenceByItsRules)
         // JAVA_HOME is the found runtime only when spelled exactly, and is not trimmed.
         {"%JAVA_HOME%\\bin", "C:\\jre\\bin"},
         {"%java_home%\\bin", "C:\\env-jdk\\bin"},
-        {"%Java_Home%", "C:\\env-jdk"},
         {"[%JAVA_HOME%]", "[\"C:\\q\"]", "\"C:\\q\""},
         {"x%JAVA_HOME%y", "xy", ""},
         {"%JAVA_HOME%", "%JAVA_HOME%", ""},
         // DATE and TIME ignore case.
         {"%DATE%", "20261205"},
-        {"%date%", "20261205"},
         {"%time%", "140309"},
         {"log-%Date%-%TIME%.txt", "log-20261205-140309.txt"},
         {"[%DATES%]", "[]"},
@@ -156,11 +139,7 @@ TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
         {32, gib + gib / 2, 0, "%AVAILRAM100%", "1536m"},
         {32, gib + gib / 2, 0, "%AVAILRAM0%", "1536m"},
         {32, gib + gib / 2, 0, "%AVAILRAM101%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAMx%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM-5%", "1536m"},
         {32, gib + gib / 2, 0, "%AVAILRAM50abc%", "768m"},
-        {32, gib + gib / 2, 0, "-Xms64m -Xmx%AVAILRAM50%", "-Xms64m -Xmx768m"},
-        {32, 0, 8 * gib, "%TOTALRAM%", "1024m"},
         {32, 0, 8 * gib, "%TOTALRAM25%", "256m"},
         {32, 0, 2 * gib, "%TOTALRAM%", "2048m"},
         {32, 0, 2 * gib + 1, "%TOTALRAM%", "1024m"},
@@ -168,39 +147,20 @@ TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
         {32, 64 * mib - 1, 0, "%AVAILRAM%", "64m"},
         {32, gib, 0, "%AVAILRAM30%", "307m"},
         {32, gib, 0, "%AVAILRAM1%", "64m"},
-        {32, 0, 0, "%AVAILRAM%", "64m"},
         {32, gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
         {32, gib, 0, "[%availram%]", "[]"},
         {64, 0, 16 * gib, "-Xmx%TOTALRAM50%", "-Xmx8192m"},
-        {64, 0, 8 * gib, "%TOTALRAM25%", "2048m"},
         {64, 6 * gib, 0, "%AVAILRAM%", "6144m"},
         {64, 0, 2 * gib + mib, "%TOTALRAM%", "2049m"},
         {64, 1024 * gib, 0, "%AVAILRAM%", "1048576m"},
-        {64, gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
         {64, 100 * mib, 0, "%AVAILRAM10%", "64m"},
-        {64, 0, 0, "%AVAILRAM%", "64m"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string("[") + row.text + "] " + std::to_string(row.bits) + "-bit, available " +
                      std::to_string(row.available) + " total " + std::to_string(row.total));
-        machine = FakeMachine{};
-        machine.available = row.available;
-        machine.total = row.total;
+        machine = FakeMachine{false, row.available, row.total};
         EXPECT_EQ(expand(row.text, "C:\\jre", row.bits), row.expected);
     }
-    machine = FakeMachine{};
-}
-
-TEST(VariableExpansion, AsksOnlyForTheValuesTheTextNames)
-{
-    machine = FakeMachine{};
-    expand("-Xmx512m -Dplain=yes");
-    EXPECT_EQ(machine.date_reads + machine.time_reads + machine.memory_reads +
-                  machine.environment_reads, 0);
-    expand("%DATE%/%AVAILRAM%/%JAVA_HOME%");
-    EXPECT_EQ((std::vector<int>{machine.date_reads, machine.time_reads, machine.memory_reads,
-                                machine.environment_reads}),
-              (std::vector<int>{1, 0, 1, 0}));
     machine = FakeMachine{};
 }
 

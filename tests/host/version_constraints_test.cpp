@@ -14,14 +14,12 @@ struct ParseCase {
 
 const ParseCase parse_cases[] = {
     {"1.2.0", version_at_least, 1020000},
-    {"1.6", version_at_least, 1060000},
     {"1.6.0_20", version_at_least, 1060020},
     {"1.6.0-b12", version_at_least, 1060000},  // '-' ends the third field, 'b' an empty fourth
     {"1.5.0.1.2", version_at_least, 1050001},  // scanning stops after four fields
     {">=1.5", version_at_least, 1050000},
     {"<1.7", version_less_than, 1070000},
     {">5", version_at_least, 50000},            // two characters: no operator, fields 0 and 5
-    {"<5", version_at_least, 50000},
     {">1.5", version_greater_than, 1050000},
     {"<=1.6.0_45", version_at_most, 1060045},
     {"=1.8", version_equal, 1080000},
@@ -33,7 +31,6 @@ const ParseCase parse_cases[] = {
     {"1..2", version_at_least, 1000200},        // an empty field between two dots is 0
     {"a1", version_at_least, 10000},            // any non-digit separates, even first
     {"1.6.0_20b", version_at_least, 1060020},   // the last character belongs to its field
-    {"11.0.2", version_at_least, 11000200},
     {">>1.5", version_greater_than, 10500},     // the second '>' ends an empty first field
     {"<=>2", version_at_most, 20000},
     {"2147.48.36.47", version_at_least, 2147483647},
@@ -42,7 +39,6 @@ const ParseCase parse_cases[] = {
     {"1." + std::string(255, '0') + "7.3", version_at_least, 1000300}, // a field of over 255 characters is 0
     {"1." + std::string(254, '0') + "7.3", version_at_least, 1070300},
     {"4294967297", version_at_least, 1000000},            // wraps at 32 bits without overflow
-    {"0.4294967296", version_at_least, 0},
 };
 
 TEST(ParseVersionConstraint, ReadsOperatorAndFourFieldsOfEveryRow)
@@ -67,7 +63,6 @@ const SatisfiesCase satisfies_cases[] = {
     {"1.6", "1.2.0", true},
     {"1.1.8", "1.2.0", false},
     {"0.1", "", true},                 // an empty list accepts every version
-    {"garbage", "", true},
     {"1.6", ";;", true},               // only empty entries: nothing to fail
     {"1.6", ";1.2;;<1.7;", true},      // runs of ';' make no empty entries
     {"1.7", ";1.2;;<1.7;", false},
