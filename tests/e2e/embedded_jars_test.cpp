@@ -26,14 +26,9 @@ std::string class_path_of(const Scenario& scenario)
 // The last-write time, or 0 when the file cannot be read.
 uint64_t write_time(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    FILETIME time{};
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    GetFileTime(file, nullptr, nullptr, &time);
-    CloseHandle(file);
-    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
 
 void set_write_time(const std::string& path, uint64_t value)

@@ -4,25 +4,6 @@
 
 #include "scenario.h"
 
-namespace {
-
-// A service-only launcher started without the service switch: it shows its
-// notice and ends with 0. The launcher's priority class while the notice is up.
-DWORD priority_while_reporting(int priority_value)
-{
-    Scenario scenario("priority");
-    scenario.set(1017, "OrvanePrioritySvc").set(1034, "1").set(1033, std::to_string(priority_value));
-    DWORD priority = 0;
-    LaunchOptions options;
-    options.on_window = [&](const SeenWindow&, HANDLE process) { priority = GetPriorityClass(process); };
-    LaunchOutcome outcome = scenario.run(options);
-    EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
-    EXPECT_EQ(outcome.exit_code, 0u);
-    return priority;
-}
-
-} // namespace
-
 // The first instance's mutex is the main-class name with "/" for "."; one
 // created elevated denies this user access, and still means another instance.
 TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeldEvenWhereItCannotBeOpened)
@@ -115,12 +96,26 @@ TEST(Startup, CleanupWaitsForTheLauncherItCleansUpAfter)
     CloseHandle(child);
 }
 
+// A service-only launcher started without the service switch shows its
+// notice and ends with 0; its priority class while the notice is up.
 TEST(Startup, ServiceOnlyLauncherShowsItsNoticeAtThePriorityClassOfValue1033)
 {
-    EXPECT_EQ(priority_while_reporting(5), static_cast<DWORD>(IDLE_PRIORITY_CLASS));
-    EXPECT_EQ(priority_while_reporting(1), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
-    EXPECT_EQ(priority_while_reporting(7), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
-    EXPECT_EQ(priority_while_reporting(-1), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    const std::pair<const char*, DWORD> rows[] = {{"5", IDLE_PRIORITY_CLASS},
+                                                  {"1", HIGH_PRIORITY_CLASS},
+                                                  {"7", NORMAL_PRIORITY_CLASS},
+                                                  {"-1", NORMAL_PRIORITY_CLASS}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        Scenario scenario("priority");
+        scenario.set(1017, "OrvanePrioritySvc").set(1034, "1").set(1033, row.first);
+        DWORD priority = 0;
+        LaunchOptions options;
+        options.on_window = [&](const SeenWindow&, HANDLE process) { priority = GetPriorityClass(process); };
+        LaunchOutcome outcome = scenario.run(options);
+        EXPECT_EQ(only_box(outcome), "Information: This program can only be run as a service.");
+        EXPECT_EQ(outcome.exit_code, 0u);
+        EXPECT_EQ(priority, row.second);
+    }
 }
 
 TEST(Startup, ExtractionDirectoryThatWouldNotFitIsReportedAndTheStartGoesOn)
