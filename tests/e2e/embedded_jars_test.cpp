@@ -51,19 +51,15 @@ std::string temp_directory()
     return temp;
 }
 
-// A scenario of the stand-in whose launcher carries the given jars.
-Scenario& with_jars(Scenario& scenario, const std::string& main_class, const std::string& blob)
-{
-    scenario.use_standin(main_class).add_resource(rt_rcdata, 1, blob);
-    return scenario;
-}
-
 } // namespace
 
 TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
 {
     Scenario scenario("jars_example");
-    with_jars(scenario, "orvane.standin.Print", encode_jar_blob(two_jars)).set(1004, "lib\\x.jar").set(1007, "1");
+    scenario.use_standin("orvane.standin.Print")
+        .add_resource(rt_rcdata, 1, encode_jar_blob(two_jars))
+        .set(1004, "lib\\x.jar")
+        .set(1007, "1");
     const std::string hex = scrambled("orvane.standin.Print");
     const std::string dir = scenario.directory() + "\\" + hex;
     const std::string a = dir + "\\a.jar";
@@ -122,7 +118,7 @@ TEST(EmbeddedJars, ClassPathAndDirectoryFollowTheValues)
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string("mode ") + row.mode + ", class path " + row.class_path);
         Scenario scenario("jars_class_path");
-        with_jars(scenario, "orvane.standin.Print", encode_jar_blob(row.jars))
+        scenario.use_standin("orvane.standin.Print").add_resource(rt_rcdata, 1, encode_jar_blob(row.jars))
             .set(1004, row.class_path)
             .set(1007, row.mode);
         LaunchOutcome outcome = scenario.run();
@@ -140,7 +136,7 @@ TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
     Scenario scenario("jars_cleanup");
     // The application works in a directory of its own: the cleanup child
     // still finds the relative extraction directory.
-    with_jars(scenario, "orvane.standin.Script", encode_jar_blob(two_jars))
+    scenario.use_standin("orvane.standin.Script").add_resource(rt_rcdata, 1, encode_jar_blob(two_jars))
         .set(1006, "1")
         .set(1007, "1")
         .set(1011, "work")
@@ -158,32 +154,39 @@ TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
     RemoveDirectoryA((scenario.directory() + "\\work").c_str());
 }
 
-TEST(EmbeddedJars, CleanupLeavesJarsThatARunningInstanceHolds)
+// The cleanup shows nothing and ends with 0. Given a process id it cannot
+// open (0), it deletes at once but leaves the jars a running instance holds;
+// given the instance's, it waits for the instance to end first.
+TEST(EmbeddedJars, CleanupLeavesJarsARunningInstanceHoldsOrWaitsForTheInstanceItIsGiven)
 {
     Scenario scenario("jars_held");
-    with_jars(scenario, "orvane.standin.Wait", encode_jar_blob(two_jars)).set(1007, "1");
+    scenario.use_standin("orvane.standin.Wait").add_resource(rt_rcdata, 1, encode_jar_blob(two_jars));
+    scenario.set(1007, "1");
     const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Wait");
     HANDLE running = start_process("\"" + scenario.make() + "\"");
     ASSERT_NE(running, nullptr);
     for (int waited = 0; waited < 10000 && scenario.record().main_calls.empty(); waited += 50)
         Sleep(50);
-    // Process id 0 cannot be opened: the cleanup deletes at once, shows
-    // nothing and ends with 0.
-    LaunchOptions cleanup;
-    cleanup.arguments = "-ovremovetemporaryjarfiles 0";
-    cleanup.current_directory = scenario.directory(); // where the launcher starts its cleanup child
     EXPECT_EQ(scenario.record().main_calls.size(), 1u) << "the instance did not start";
-    for (bool instance_running : {true, false}) {
+    bool ended_while_waited_for = false;
+    for (std::string process_id : {std::string("0"), std::to_string(GetProcessId(running))}) {
+        LaunchOptions cleanup;
+        cleanup.arguments = "-ovremovetemporaryjarfiles " + process_id;
+        cleanup.current_directory = scenario.directory(); // where the launcher starts its cleanup child
+        DWORD start = GetTickCount();
+        cleanup.on_poll = [&](DWORD) {
+            if (process_id != "0" && !ended_while_waited_for && GetTickCount() - start > 1000) {
+                EXPECT_TRUE(exists(dir + "\\a.jar")) << "the cleanup did not wait";
+                ended_while_waited_for = TerminateProcess(running, 1) && WaitForSingleObject(running, 5000) == 0;
+            }
+        };
         LaunchOutcome outcome = run_launcher(scenario.exe(), cleanup);
-        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+        EXPECT_EQ(only_box(outcome), "");
         EXPECT_EQ(outcome.exit_code, 0u);
-        if (instance_running) {
-            EXPECT_TRUE(exists(dir + "\\a.jar")) << "a jar of a running instance was deleted";
-            TerminateProcess(running, 1);
-            WaitForSingleObject(running, 5000);
-            CloseHandle(running);
-        }
+        EXPECT_EQ(exists(dir + "\\a.jar"), process_id == "0") << "after the cleanup given " << process_id;
     }
+    CloseHandle(running);
+    EXPECT_TRUE(ended_while_waited_for) << "the cleanup ended while the instance it was given still ran";
     EXPECT_FALSE(exists(dir)) << "the cleanup left the directory once the instance had ended";
     remove_test_directory(dir);
 }
@@ -207,7 +210,8 @@ TEST(EmbeddedJars, FaultyResourceOrForeignDirectoryIsRefusedAndNothingWritten)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Scenario scenario("jars_refused");
-        with_jars(scenario, "orvane.standin.Print", row.blob).set(1004, "lib\\x.jar").set(1007, "1");
+        scenario.use_standin("orvane.standin.Print").add_resource(rt_rcdata, 1, row.blob).set(1004, "lib\\x.jar");
+        scenario.set(1007, "1");
         const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Print");
         if (row.foreign_directory) {
             // Made before the launcher starts, with a right for everyone to write.

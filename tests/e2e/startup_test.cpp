@@ -1,7 +1,5 @@
 // The real launcher, configured per scenario and started as a user starts it:
 // what it shows and how it ends.
-#include <thread>
-
 #include "scenario.h"
 
 // The first instance's mutex is the main-class name with "/" for "."; one
@@ -29,71 +27,21 @@ TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeldEvenWhereItCannotBeOpene
     }
 }
 
-TEST(Startup, OfTwoLaunchersStartedTogetherExactlyOneRunsMain)
+// A launcher holds its own mutex while it runs: started again while the
+// first one's box about main's exception is up, it is refused.
+TEST(Startup, SecondStartWhileTheFirstRunsIsRefused)
 {
-    // main throws, and the winner's box holds it, and its mutex, until the
-    // other launcher has ended.
-    const std::string refusal = "An instance of this program is already running.";
-    Scenario scenario("started_together");
+    Scenario scenario("started_twice");
     scenario.use_standin("orvane.standin.Script").set(1029, "0");
-    scenario.make();
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE ended[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    LaunchOutcome outcomes[2];
-    std::thread starters[2];
-    for (int i = 0; i < 2; ++i)
-        starters[i] = std::thread([&, i] {
-            LaunchOptions options;
-            options.arguments = "throw";
-            options.on_window = [&](const SeenWindow& seen, HANDLE) {
-                if (seen.text != refusal)
-                    WaitForSingleObject(ended[1 - i], 20000);
-            };
-            WaitForSingleObject(go, INFINITE);
-            outcomes[i] = run_launcher(scenario.exe(), options);
-            SetEvent(ended[i]);
-        });
-    SetEvent(go);
-    for (std::thread& starter : starters)
-        starter.join();
-    for (HANDLE event : {go, ended[0], ended[1]})
-        CloseHandle(event);
-    EXPECT_EQ(scenario.record().main_calls.size(), 1u);
-    int refused = 0;
-    for (const LaunchOutcome& outcome : outcomes) {
-        EXPECT_TRUE(outcome.started && !outcome.timed_out);
-        ASSERT_EQ(outcome.windows.size(), 1u);
-        refused += outcome.windows[0].text == refusal && outcome.exit_code == 0;
-    }
-    EXPECT_EQ(refused, 1);
-}
-
-// The cleanup shows nothing, waits for the launcher and ends with 0.
-TEST(Startup, CleanupWaitsForTheLauncherItCleansUpAfter)
-{
-    // The process to wait for: a launcher held open by its notice.
-    Scenario waited("cleanup_waited");
-    waited.set(1017, "OrvaneWaitedSvc").set(1034, "1");
-    Scenario cleanup("cleanup_waiter");
-    std::string cleanup_exe = cleanup.make();
-    HANDLE child = nullptr;
-    bool waited_while_open = false;
+    LaunchOutcome second;
     LaunchOptions options;
-    options.on_window = [&](const SeenWindow&, HANDLE process) {
-        child = start_process("\"" + cleanup_exe + "\" -ovremovetemporaryjarfiles " +
-                              std::to_string(GetProcessId(process)));
-        waited_while_open = WaitForSingleObject(child, 1000) == WAIT_TIMEOUT;
-    };
-    LaunchOutcome outcome = waited.run(options);
-    EXPECT_EQ(outcome.windows.size(), 1u);
-    ASSERT_NE(child, nullptr);
-    EXPECT_TRUE(waited_while_open) << "the cleanup ended while the launcher still ran";
-    EXPECT_EQ(WaitForSingleObject(child, 10000), static_cast<DWORD>(WAIT_OBJECT_0))
-        << "the cleanup did not end after the launcher had ended";
-    DWORD exit_code = 1;
-    GetExitCodeProcess(child, &exit_code);
-    EXPECT_EQ(exit_code, 0u);
-    CloseHandle(child);
+    options.arguments = "throw";
+    options.on_window = [&](const SeenWindow&, HANDLE) { second = run_launcher(scenario.exe(), LaunchOptions()); };
+    LaunchOutcome first = scenario.run(options);
+    EXPECT_EQ(only_box(first), "Error: Error invoking method: main(java/lang/String[])");
+    EXPECT_EQ(only_box(second), "Error: An instance of this program is already running.");
+    EXPECT_EQ(second.exit_code, 0u);
+    EXPECT_EQ(scenario.record().main_calls.size(), 1u);
 }
 
 // A service-only launcher started without the service switch shows its
