@@ -188,7 +188,7 @@ TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetailsOrStopsW
 
 // DLLs named like the system DLLs the launcher loads by name (shell32.dll
 // at the start, comctl32.dll for the error dialog) lie beside the launcher
-// or in the working directory it moves to before the JVM is loaded. Wine
+// and in the working directory it moves to before the JVM is loaded. Wine
 // takes its own copies even so; this launcher is told to prefer native
 // ones, as Windows would find them if they were ever searched for there.
 TEST(ErrorDialog, SystemDllsPlantedBesideTheLauncherOrInItsWorkingDirectoryAreNeverLoaded)
@@ -202,24 +202,21 @@ TEST(ErrorDialog, SystemDllsPlantedBesideTheLauncherOrInItsWorkingDirectoryAreNe
     for (const char* dll : {"comctl32", "shell32"})
         RegSetValueExA(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
     RegCloseKey(overrides);
-    for (const char* planted_in : {"", "work"}) {
-        SCOPED_TRACE(*planted_in ? "in the working directory" : "beside the launcher");
-        Scenario scenario("planted_dlls", exe_name);
-        scenario.use_standin("orvane.standin.Script").set(1025, "2").set(1011, planted_in).set(1015, "1");
-        std::string directory = scenario.directory() + (*planted_in ? "\\" : "") + planted_in;
-        CreateDirectoryA(directory.c_str(), nullptr);
-        // The stand-in's library records every load of itself, whatever its name.
-        for (const char* dll : {"\\comctl32.dll", "\\shell32.dll"})
-            ASSERT_TRUE(CopyFileA(standin_jvm_path().c_str(), (directory + dll).c_str(), FALSE));
-        LaunchOutcome outcome = scenario.run("out=shown abort");
-        for (const char* dll : {"\\comctl32.dll", "\\shell32.dll"})
-            DeleteFileA((directory + dll).c_str());
-        RemoveDirectoryA((scenario.directory() + "\\work").c_str());
-        ASSERT_EQ(outcome.windows.size(), 1u);
-        EXPECT_EQ(outcome.windows[0].details, "shown\r\n");
-        std::vector<std::string> lines = scenario.record().lines;
-        auto is_load = [](const std::string& line) { return line.find("load ") == 0; };
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), is_load), 1) << "a planted library was loaded";
-    }
+    Scenario scenario("planted_dlls", exe_name);
+    scenario.use_standin("orvane.standin.Script").set(1025, "2").set(1011, "work").set(1015, "1");
+    CreateDirectoryA((scenario.directory() + "\\work").c_str(), nullptr);
+    // The stand-in's library records every load of itself, whatever its name.
+    const char* planted[] = {"\\comctl32.dll", "\\shell32.dll", "\\work\\comctl32.dll", "\\work\\shell32.dll"};
+    for (const char* dll : planted)
+        ASSERT_TRUE(CopyFileA(standin_jvm_path().c_str(), (scenario.directory() + dll).c_str(), FALSE));
+    LaunchOutcome outcome = scenario.run("out=shown abort");
+    for (const char* dll : planted)
+        DeleteFileA((scenario.directory() + dll).c_str());
+    RemoveDirectoryA((scenario.directory() + "\\work").c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    ASSERT_EQ(outcome.windows.size(), 1u);
+    EXPECT_EQ(outcome.windows[0].details, "shown\r\n");
+    std::vector<std::string> lines = scenario.record().lines;
+    auto is_load = [](const std::string& line) { return line.find("load ") == 0; };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), is_load), 1) << "a planted library was loaded";
 }
