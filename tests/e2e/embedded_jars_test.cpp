@@ -47,7 +47,7 @@ bool exists(const std::string& path)
 
 } // namespace
 
-TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
+TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesSkipsLockedOnesAndFollowsTheMode)
 {
     Scenario scenario("jars_example");
     scenario.use_standin("orvane.standin.Print")
@@ -91,24 +91,16 @@ TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
     EXPECT_EQ(class_path_of(scenario), expected_path);
     EXPECT_EQ(write_time(a), t1 + 1) << "the locked file was replaced";
     remove_test_directory(dir);
-}
 
-// Mode 7 extracts below the temporary directory and names the jars by their
-// full paths. (Mode 0, beside the launcher, is proven by the packed
-// launcher's test; mode 1 above.)
-TEST(EmbeddedJars, ModeSevenExtractsBelowTheTemporaryDirectory)
-{
+    // Mode 7: below the temporary directory, named by full paths. (Mode 0,
+    // beside the launcher, is proven by the packed launcher's test.)
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    const std::string dir = temp + scrambled("orvane.standin.Print");
-    Scenario scenario("jars_temp");
-    scenario.use_standin("orvane.standin.Print").add_resource(rt_rcdata, 1, encode_jar_blob(two_jars));
-    scenario.set(1004, "lib\\x.jar").set(1007, "7");
-    LaunchOutcome outcome = scenario.run();
-    EXPECT_EQ(only_box(outcome), "");
-    EXPECT_EQ(class_path_of(scenario), "lib\\x.jar;" + dir + "\\a.jar;" + dir + "\\b.jar");
-    EXPECT_EQ(read_file(dir + "\\a.jar"), "0123456789");
-    remove_test_directory(dir);
+    const std::string temp_dir = temp + hex;
+    EXPECT_EQ(only_box(scenario.set(1007, "7").run()), "");
+    EXPECT_EQ(class_path_of(scenario), "lib\\x.jar;" + temp_dir + "\\a.jar;" + temp_dir + "\\b.jar");
+    EXPECT_EQ(read_file(temp_dir + "\\a.jar"), "0123456789");
+    remove_test_directory(temp_dir);
 }
 
 TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
@@ -166,6 +158,7 @@ TEST(EmbeddedJars, CleanupLeavesJarsARunningInstanceHoldsOrWaitsForTheInstanceIt
         EXPECT_EQ(outcome.exit_code, 0u);
         EXPECT_EQ(exists(dir + "\\a.jar"), process_id == "0") << "after the cleanup given " << process_id;
     }
+    TerminateProcess(running, 1);
     CloseHandle(running);
     EXPECT_TRUE(ended_while_waited_for) << "the cleanup ended while the instance it was given still ran";
     EXPECT_FALSE(exists(dir)) << "the cleanup left the directory once the instance had ended";
