@@ -159,15 +159,12 @@ public:
     Scenario& scenario() { return scenario_; }
     const std::string& name() const { return name_; }
 
-    // Runs the launcher as a user would, with the given arguments.
-    LaunchOutcome launch(const std::string& arguments) { return scenario_.run(arguments); }
-
     // Installs the service with -install and the arguments, then starts it
     // through the service manager and keeps its process; false after a
     // failure.
     bool install_and_start(const std::string& arguments = "")
     {
-        LaunchOutcome outcome = launch("-install" + arguments);
+        LaunchOutcome outcome = scenario_.run("-install" + arguments);
         std::string box = only_box(outcome);
         EXPECT_EQ(box, "Information: " + message(14, name_));
         EXPECT_EQ(outcome.exit_code, 0u);
@@ -341,11 +338,12 @@ TEST(Service, InstallsRunsMainStopsOnRequestAndUninstalls)
             reports.insert(reports.begin() + 1, "error: " + message(20, service.name()));
         EXPECT_EQ(events.reports(), reports);
 
-        EXPECT_EQ(only_box(service.launch("-install" + row.install_arguments)), "Error: " + message(16, service.name()));
+        EXPECT_EQ(only_box(service.scenario().run("-install" + row.install_arguments)),
+                  "Error: " + message(16, service.name()));
         std::string uninstall = row.install_arguments.empty() ? "-uninstall" : "-uninstall " + service.name();
-        EXPECT_EQ(only_box(service.launch(uninstall)), "Information: " + message(15, service.name()));
+        EXPECT_EQ(only_box(service.scenario().run(uninstall)), "Information: " + message(15, service.name()));
         EXPECT_EQ(service.status().dwCurrentState, 0u) << "still known to the service manager";
-        LaunchOutcome outcome = service.launch(uninstall);
+        LaunchOutcome outcome = service.scenario().run(uninstall);
         EXPECT_EQ(only_box(outcome), "Error: " + system_text(ERROR_SERVICE_DOES_NOT_EXIST));
         EXPECT_EQ(outcome.exit_code, 0u);
     }
@@ -374,10 +372,10 @@ TEST(Service, InstallRefusesNamesAndPathsThatWouldBeMisreadOrCut)
         LaunchOutcome outcome;
         if (c.on_command_line) {
             service.scenario().set(1036, "1");
-            outcome = service.launch("-install \"" + c.name + "\" \"" + c.description + "\" 0");
+            outcome = service.scenario().run("-install \"" + c.name + "\" \"" + c.description + "\" 0");
         } else {
             service.scenario().set(1017, c.name).set(1018, c.description);
-            outcome = service.launch("-install");
+            outcome = service.scenario().run("-install");
         }
         EXPECT_EQ(only_box(outcome), "Error: " + c.expected);
         EXPECT_FALSE(with_service(c.name, DELETE,
@@ -429,7 +427,8 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfullyAndNoStopIsAcceptedOutsideMain
         auto expect_no_stop = [&](const char* phase) {
             SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
             EXPECT_EQ(now.dwControlsAccepted, 0u) << phase;
-            EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL)) << phase;
+            EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL))
+                << phase;
         };
         expect_no_stop("while the JVM is created");
         bool lingers = std::string(c.main_class) == "orvane.standin.Tarry";

@@ -22,7 +22,8 @@ struct SplashSeen {
 void watch_splash(SplashSeen* seen, DWORD process_id)
 {
     DWORD now = GetTickCount();
-    for (HWND window = nullptr; seen->window == nullptr && (window = FindWindowExA(nullptr, window, "Static", nullptr));) {
+    HWND window = nullptr;
+    while (seen->window == nullptr && (window = FindWindowExA(nullptr, window, "Static", nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         LONG style = GetWindowLongA(window, GWL_STYLE);

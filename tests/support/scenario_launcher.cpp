@@ -109,5 +109,6 @@ bool make_scenario_launcher(const std::string& target, const std::map<unsigned, 
         map[{resource_id(static_cast<uint16_t>(resource.first.first)),
              resource_id(static_cast<uint16_t>(resource.first.second))}]
             .bytes.assign(resource.second.begin(), resource.second.end());
-    return write_resources(&image, map, &error) && write_file(target, std::string(image.file.begin(), image.file.end()));
+    return write_resources(&image, map, &error) &&
+           write_file(target, std::string(image.file.begin(), image.file.end()));
 }
