@@ -2,6 +2,7 @@
 // what main receives, what the application sees, how failures end the start.
 #include "scenario.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -91,29 +92,6 @@ TEST(JavaStart, EachStartEndsWithItsBoxExitCodeAndMainArguments)
     }
 }
 
-TEST(JavaStart, PropertiesTellTheApplicationWhereItWasStarted)
-{
-    Scenario scenario("properties");
-    scenario.use_standin("orvane.standin.Print");
-    LaunchOutcome outcome = scenario.run();
-    EXPECT_EQ(outcome.exit_code, 0u);
-    StandinRecord record = scenario.record();
-    EXPECT_EQ(record.properties["user.dir"], scenario.directory());
-    EXPECT_EQ(record.properties["orvane.exe.path"], scenario.exe());
-    EXPECT_EQ(record.properties["orvane.appini.showconsole"], "false");
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    EXPECT_EQ(record.properties["orvane.extract.path"], std::string(temp) + scrambled("orvane.standin.Print"));
-    for (const char* folder : {"orvane.csidl.appdata", "orvane.csidl.local.appdata", "orvane.csidl.personal"}) {
-        SCOPED_TRACE(folder);
-        ASSERT_EQ(record.properties.count(folder), 1u);
-        EXPECT_EQ(GetFileAttributesA(record.properties[folder].c_str()) & FILE_ATTRIBUTE_DIRECTORY,
-                  static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-    }
-    // user.dir is set first, before the folders and the start-up values.
-    EXPECT_TRUE(record.has_prefix("property user.dir="));
-}
-
 TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
 {
     Scenario scenario("forwarding");
@@ -142,15 +120,34 @@ TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)
     EXPECT_TRUE(scenario.record().main_calls.empty()) << "main was called with a cut line";
 }
 
-TEST(JavaStart, TraceFileNamedByTheEnvironmentFollowsTheStart)
+// The properties tell the application where it was started, user.dir
+// first; the trace file the environment names follows the start.
+TEST(JavaStart, PropertiesTellWhereTheApplicationWasStartedAndTheTraceFollowsTheStart)
 {
-    Scenario scenario("trace");
+    Scenario scenario("properties");
     scenario.use_standin("orvane.standin.Print").set(1003, "-Xmx64m");
     std::string trace = scenario.directory() + "\\trace.txt";
     SetEnvironmentVariableA("ORVANE_TRACE", trace.c_str());
     LaunchOutcome outcome = scenario.run();
     SetEnvironmentVariableA("ORVANE_TRACE", nullptr);
     EXPECT_EQ(outcome.exit_code, 0u);
+    StandinRecord record = scenario.record();
+    EXPECT_EQ(record.properties["user.dir"], scenario.directory());
+    EXPECT_EQ(record.properties["orvane.exe.path"], scenario.exe());
+    EXPECT_EQ(record.properties["orvane.appini.showconsole"], "false");
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    EXPECT_EQ(record.properties["orvane.extract.path"], std::string(temp) + scrambled("orvane.standin.Print"));
+    for (const char* folder : {"orvane.csidl.appdata", "orvane.csidl.local.appdata", "orvane.csidl.personal"}) {
+        SCOPED_TRACE(folder);
+        ASSERT_EQ(record.properties.count(folder), 1u);
+        EXPECT_EQ(GetFileAttributesA(record.properties[folder].c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    }
+    auto first = std::find_if(record.lines.begin(), record.lines.end(),
+                              [](const std::string& line) { return line.compare(0, 9, "property ") == 0; });
+    EXPECT_TRUE(first != record.lines.end() && first->compare(0, 18, "property user.dir=") == 0);
+
     std::string lines = read_file(trace);
     for (size_t at; (at = lines.find("\r\n")) != std::string::npos;)
         lines.erase(at, 1);
