@@ -2,46 +2,40 @@
 // the hidden one of the Windows 95 family (emulated per executable name).
 #include "scenario.h"
 
-namespace {
-
-LaunchOptions detached()
+TEST(Console, ShowConsoleIsVisibleAndTheWindows95FamilyWithRedirectionGetsAHiddenOneReleasedOnQuit)
 {
-    LaunchOptions options;
-    // Wine attaches a windowed child to its parent's console (Windows does
-    // not), and AllocConsole then fails with access denied.
-    options.creation_flags = DETACHED_PROCESS;
-    return options;
-}
-
-} // namespace
-
-TEST(Console, ShowConsoleGivesAVisibleConsoleThatReceivesTheOutput)
-{
-    Scenario scenario("show_console");
-    scenario.use_standin("orvane.standin.Console").set(1014, "%APPNAME%.ini");
-    ASSERT_TRUE(write_file(scenario.directory() + "\\app.ini", "[Application Configuration]\r\nShowConsole=1\r\n"));
-    LaunchOutcome outcome = scenario.run(detached());
-    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
-    EXPECT_EQ(outcome.exit_code, 0u);
-    StandinRecord record = scenario.record();
-    EXPECT_TRUE(record.has("console window visible"));
-    EXPECT_TRUE(record.has("console text to the console"));
-    // No quit-message hook on the Windows NT family.
-    EXPECT_TRUE(record.has("after quit console yes"));
-}
-
-TEST(Console, Windows95FamilyWithRedirectionGetsAHiddenConsoleReleasedOnQuit)
-{
+    const struct {
+        const char* exe_name;
+        std::map<unsigned, std::string> values;
+        std::vector<std::string> recorded;
+        std::string out_log;
+    } rows[] = {
+        // No quit-message hook on the Windows NT family.
+        {"app.exe", {{1014, "%APPNAME%.ini"}},
+         {"console window visible", "console text to the console", "after quit console yes"}, "(missing)"},
+        // A peeked quit message leaves the console; the quit-message hook frees it.
+        {"ovwin98.exe", {{1025, "1"}, {1027, "out.log"}},
+         {"console title ovc<pid>", "console window hidden", "after peek console yes", "after quit console no"},
+         "to the console\r\n"},
+    };
     Windows98Name emulated("ovwin98.exe");
-    Scenario scenario("hidden_console", "ovwin98.exe");
-    scenario.use_standin("orvane.standin.Console").set(1025, "1").set(1027, "out.log");
-    LaunchOutcome outcome = scenario.run(detached());
-    EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
-    EXPECT_EQ(outcome.exit_code, 0u);
-    StandinRecord record = scenario.record();
-    EXPECT_TRUE(record.has("console title ovc<pid>"));
-    EXPECT_TRUE(record.has("console window hidden"));
-    EXPECT_EQ(read_file(scenario.directory() + "\\out.log"), "to the console\r\n") << "the redirected output";
-    EXPECT_TRUE(record.has("after peek console yes")) << "a peeked quit message freed the console";
-    EXPECT_TRUE(record.has("after quit console no")) << "the quit-message hook did not free the console";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.exe_name);
+        Scenario scenario("console", row.exe_name);
+        scenario.use_standin("orvane.standin.Console");
+        for (const auto& value : row.values)
+            scenario.set(value.first, value.second);
+        ASSERT_TRUE(write_file(scenario.directory() + "\\app.ini", "[Application Configuration]\r\nShowConsole=1\r\n"));
+        LaunchOptions options;
+        // Wine attaches a windowed child to its parent's console (Windows does
+        // not), and AllocConsole then fails with access denied.
+        options.creation_flags = DETACHED_PROCESS;
+        LaunchOutcome outcome = scenario.run(options);
+        EXPECT_EQ(only_box(outcome), "");
+        EXPECT_EQ(outcome.exit_code, 0u);
+        StandinRecord record = scenario.record();
+        for (const std::string& line : row.recorded)
+            EXPECT_TRUE(record.has(line)) << line;
+        EXPECT_EQ(read_file(scenario.directory() + "\\out.log"), row.out_log) << "the redirected output";
+    }
 }

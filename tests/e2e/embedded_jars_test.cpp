@@ -3,6 +3,7 @@
 #include "scenario.h"
 
 #include <aclapi.h>
+#include <process.h>
 #include <sddl.h>
 
 #include "jar_blob_builder.h"
@@ -26,14 +27,9 @@ std::string class_path_of(const Scenario& scenario)
 // The last-write time, or 0 when the file cannot be read.
 uint64_t write_time(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    FILETIME time{};
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    GetFileTime(file, nullptr, nullptr, &time);
-    CloseHandle(file);
-    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
 
 void set_write_time(const std::string& path, uint64_t value)
@@ -49,26 +45,15 @@ bool exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string temp_directory()
-{
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    return temp;
-}
-
-// A scenario of the stand-in whose launcher carries the given jars.
-Scenario& with_jars(Scenario& scenario, const std::string& main_class, const std::string& blob)
-{
-    scenario.use_standin(main_class).add_resource(rt_rcdata, 1, blob);
-    return scenario;
-}
-
 } // namespace
 
-TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
+TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesSkipsLockedOnesAndFollowsTheMode)
 {
     Scenario scenario("jars_example");
-    with_jars(scenario, "orvane.standin.Print", encode_jar_blob(two_jars)).set(1004, "lib\\x.jar").set(1007, "1");
+    scenario.use_standin("orvane.standin.Print")
+        .add_resource(rt_rcdata, 1, encode_jar_blob(two_jars))
+        .set(1004, "lib\\x.jar")
+        .set(1007, "1");
     const std::string hex = scrambled("orvane.standin.Print");
     const std::string dir = scenario.directory() + "\\" + hex;
     const std::string a = dir + "\\a.jar";
@@ -106,38 +91,16 @@ TEST(EmbeddedJars, ExtractsInOrderKeepsCurrentFilesAndSkipsLockedOnes)
     EXPECT_EQ(class_path_of(scenario), expected_path);
     EXPECT_EQ(write_time(a), t1 + 1) << "the locked file was replaced";
     remove_test_directory(dir);
-}
 
-TEST(EmbeddedJars, ClassPathAndDirectoryFollowTheValues)
-{
-    const std::string hex = scrambled("orvane.standin.Print");
-    const struct {
-        const char* mode;
-        const char* class_path;
-        std::vector<BlobEntry> jars;
-        std::string directory;  // as the class path names it
-        std::string expected;
-    } rows[] = {
-        {"0", "lib\\x.jar;", two_jars, ".", "lib\\x.jar;.\\a.jar;.\\b.jar"},
-        {"1", "", two_jars, ".\\" + hex, ".\\" + hex + "\\a.jar;.\\" + hex + "\\b.jar"},
-        {"7", "lib\\x.jar", two_jars, temp_directory() + hex,
-         "lib\\x.jar;" + temp_directory() + hex + "\\a.jar;" + temp_directory() + hex + "\\b.jar"},
-        {"0", "lib\\x.jar", {}, ".", "lib\\x.jar"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("mode ") + row.mode + ", class path " + row.class_path);
-        Scenario scenario("jars_class_path");
-        with_jars(scenario, "orvane.standin.Print", encode_jar_blob(row.jars))
-            .set(1004, row.class_path)
-            .set(1007, row.mode);
-        LaunchOutcome outcome = scenario.run();
-        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
-        EXPECT_EQ(class_path_of(scenario), row.expected);
-        std::string dir = row.directory[0] == '.' ? scenario.directory() + row.directory.substr(1) : row.directory;
-        EXPECT_EQ(exists(dir + "\\a.jar"), !row.jars.empty()) << dir;
-        if (row.directory != ".")
-            remove_test_directory(dir);
-    }
+    // Mode 7: below the temporary directory, named by full paths. (Mode 0,
+    // beside the launcher, is proven by the packed launcher's test.)
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string temp_dir = temp + hex;
+    EXPECT_EQ(only_box(scenario.set(1007, "7").run()), "");
+    EXPECT_EQ(class_path_of(scenario), "lib\\x.jar;" + temp_dir + "\\a.jar;" + temp_dir + "\\b.jar");
+    EXPECT_EQ(read_file(temp_dir + "\\a.jar"), "0123456789");
+    remove_test_directory(temp_dir);
 }
 
 TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
@@ -145,7 +108,7 @@ TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
     Scenario scenario("jars_cleanup");
     // The application works in a directory of its own: the cleanup child
     // still finds the relative extraction directory.
-    with_jars(scenario, "orvane.standin.Script", encode_jar_blob(two_jars))
+    scenario.use_standin("orvane.standin.Script").add_resource(rt_rcdata, 1, encode_jar_blob(two_jars))
         .set(1006, "1")
         .set(1007, "1")
         .set(1011, "work")
@@ -163,32 +126,41 @@ TEST(EmbeddedJars, SystemExitStartsCleanupThatRemovesThemAfterTheLauncherEnded)
     RemoveDirectoryA((scenario.directory() + "\\work").c_str());
 }
 
-TEST(EmbeddedJars, CleanupLeavesJarsThatARunningInstanceHolds)
+// The cleanup shows nothing and ends with 0. Given a process id it cannot
+// open (0), it deletes at once but leaves the jars a running instance holds;
+// given the instance's, it waits for the instance to end first.
+TEST(EmbeddedJars, CleanupLeavesJarsARunningInstanceHoldsOrWaitsForTheInstanceItIsGiven)
 {
     Scenario scenario("jars_held");
-    with_jars(scenario, "orvane.standin.Wait", encode_jar_blob(two_jars)).set(1007, "1");
+    scenario.use_standin("orvane.standin.Wait").add_resource(rt_rcdata, 1, encode_jar_blob(two_jars));
+    scenario.set(1007, "1");
     const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Wait");
-    HANDLE running = start_process("\"" + scenario.make() + "\"");
-    ASSERT_NE(running, nullptr);
+    // msvcrt's spawn without waiting gives the process handle.
+    auto running = reinterpret_cast<HANDLE>(_spawnl(_P_NOWAIT, scenario.make().c_str(), "app.exe", nullptr));
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
     for (int waited = 0; waited < 10000 && scenario.record().main_calls.empty(); waited += 50)
         Sleep(50);
-    // Process id 0 cannot be opened: the cleanup deletes at once, shows
-    // nothing and ends with 0.
-    LaunchOptions cleanup;
-    cleanup.arguments = "-ovremovetemporaryjarfiles 0";
-    cleanup.current_directory = scenario.directory(); // where the launcher starts its cleanup child
     EXPECT_EQ(scenario.record().main_calls.size(), 1u) << "the instance did not start";
-    for (bool instance_running : {true, false}) {
+    bool ended_while_waited_for = false;
+    for (std::string process_id : {std::string("0"), std::to_string(GetProcessId(running))}) {
+        LaunchOptions cleanup;
+        cleanup.arguments = "-ovremovetemporaryjarfiles " + process_id;
+        cleanup.current_directory = scenario.directory(); // where the launcher starts its cleanup child
+        DWORD start = GetTickCount();
+        cleanup.on_poll = [&](DWORD) {
+            if (process_id != "0" && !ended_while_waited_for && GetTickCount() - start > 1000) {
+                EXPECT_TRUE(exists(dir + "\\a.jar")) << "the cleanup did not wait";
+                ended_while_waited_for = TerminateProcess(running, 1) && WaitForSingleObject(running, 5000) == 0;
+            }
+        };
         LaunchOutcome outcome = run_launcher(scenario.exe(), cleanup);
-        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
+        EXPECT_EQ(only_box(outcome), "");
         EXPECT_EQ(outcome.exit_code, 0u);
-        if (instance_running) {
-            EXPECT_TRUE(exists(dir + "\\a.jar")) << "a jar of a running instance was deleted";
-            TerminateProcess(running, 1);
-            WaitForSingleObject(running, 5000);
-            CloseHandle(running);
-        }
+        EXPECT_EQ(exists(dir + "\\a.jar"), process_id == "0") << "after the cleanup given " << process_id;
     }
+    TerminateProcess(running, 1);
+    CloseHandle(running);
+    EXPECT_TRUE(ended_while_waited_for) << "the cleanup ended while the instance it was given still ran";
     EXPECT_FALSE(exists(dir)) << "the cleanup left the directory once the instance had ended";
     remove_test_directory(dir);
 }
@@ -212,7 +184,8 @@ TEST(EmbeddedJars, FaultyResourceOrForeignDirectoryIsRefusedAndNothingWritten)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Scenario scenario("jars_refused");
-        with_jars(scenario, "orvane.standin.Print", row.blob).set(1004, "lib\\x.jar").set(1007, "1");
+        scenario.use_standin("orvane.standin.Print").add_resource(rt_rcdata, 1, row.blob).set(1004, "lib\\x.jar");
+        scenario.set(1007, "1");
         const std::string dir = scenario.directory() + "\\" + scrambled("orvane.standin.Print");
         if (row.foreign_directory) {
             // Made before the launcher starts, with a right for everyone to write.

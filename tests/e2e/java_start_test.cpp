@@ -2,6 +2,7 @@
 // what main receives, what the application sees, how failures end the start.
 #include "scenario.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -9,14 +10,6 @@ namespace {
 using Args = std::vector<std::string>;
 
 constexpr DWORD exit_failure = 0xFFFFFFFF; // -1
-const Args hook_options = {"vfprintf", "abort", "exit"};
-
-Args joined(Args first, const Args& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 // Runs the scenario while a first instance holds its mutex.
 LaunchOutcome run_beside_first_instance(Scenario& scenario, const std::string& arguments)
 {
@@ -45,7 +38,7 @@ TEST(JavaStart, EachStartEndsWithItsBoxExitCodeAndMainArguments)
         DWORD exit_code;
         Args main_args;
         bool destroyed;
-        Args options;  // of the JVM, after the hook options; none: not checked
+        Args options;  // of the JVM; none: not checked
         std::string recorded;  // a line the record must hold
     } rows[] = {
         {"static options first, expanded; arguments as typed", "Print",
@@ -61,10 +54,11 @@ TEST(JavaStart, EachStartEndsWithItsBoxExitCodeAndMainArguments)
          {"-ovremovetemporaryjarfiles", "12", "34"}, true},
         {"empty JVM options dropped, empty arguments kept", "Print",
          {{1003, "-Xss1m  %ORVANE_E2E_UNDEFINED% -Xmx64m"}}, "x  y", "", 0, {"x", "", "y"}, true,
-         {"-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar"}},
+         {"vfprintf", "abort", "exit", "-Xss1m", "-Xmx64m", "-Djava.class.path=orvane-demo.jar"}},
         // The INI file's options replace the table's.
         {"INI file options", "Print", {{1014, "%APPNAME%.ini"}, {1003, "-Xss1m"}}, "", "", 0,
-         {"static-ini", "from-ini"}, true, {"-Xmx64m", "-Dini.append=1", "-Djava.class.path=orvane-demo.jar"}},
+         {"static-ini", "from-ini"}, true,
+         {"vfprintf", "abort", "exit", "-Xmx64m", "-Dini.append=1", "-Djava.class.path=orvane-demo.jar"}},
         {"System.exit", "Script", {}, "exit=3", "", 3, {"exit=3"}, false, {}, "exit 3"},
         {"missing main class", "Missing", {}, "", "Error: Error locating class: orvane/standin/Missing",
          exit_failure, {}, false},
@@ -92,33 +86,10 @@ TEST(JavaStart, EachStartEndsWithItsBoxExitCodeAndMainArguments)
         EXPECT_LE(record.main_calls.size(), 1u);
         EXPECT_EQ(record.has("destroy"), row.destroyed);
         if (!row.options.empty())
-            EXPECT_EQ(record.options, joined(hook_options, row.options));
+            EXPECT_EQ(record.options, row.options);
         if (!row.recorded.empty())
             EXPECT_TRUE(record.has(row.recorded)) << row.recorded;
     }
-}
-
-TEST(JavaStart, PropertiesTellTheApplicationWhereItWasStarted)
-{
-    Scenario scenario("properties");
-    scenario.use_standin("orvane.standin.Print");
-    LaunchOutcome outcome = scenario.run();
-    EXPECT_EQ(outcome.exit_code, 0u);
-    StandinRecord record = scenario.record();
-    EXPECT_EQ(record.properties["user.dir"], scenario.directory());
-    EXPECT_EQ(record.properties["orvane.exe.path"], scenario.exe());
-    EXPECT_EQ(record.properties["orvane.appini.showconsole"], "false");
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    EXPECT_EQ(record.properties["orvane.extract.path"], std::string(temp) + scrambled("orvane.standin.Print"));
-    for (const char* folder : {"orvane.csidl.appdata", "orvane.csidl.local.appdata", "orvane.csidl.personal"}) {
-        SCOPED_TRACE(folder);
-        ASSERT_EQ(record.properties.count(folder), 1u);
-        EXPECT_EQ(GetFileAttributesA(record.properties[folder].c_str()) & FILE_ATTRIBUTE_DIRECTORY,
-                  static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-    }
-    // user.dir is set first, before the folders and the start-up values.
-    EXPECT_TRUE(record.has_prefix("property user.dir="));
 }
 
 TEST(JavaStart, SecondInstanceForwardsItsArgumentsToMainInItsOwnJvm)
@@ -149,15 +120,34 @@ TEST(JavaStart, ForwardedLineThatWouldNotFitIsRefusedNotCut)
     EXPECT_TRUE(scenario.record().main_calls.empty()) << "main was called with a cut line";
 }
 
-TEST(JavaStart, TraceFileNamedByTheEnvironmentFollowsTheStart)
+// The properties tell the application where it was started, user.dir
+// first; the trace file the environment names follows the start.
+TEST(JavaStart, PropertiesTellWhereTheApplicationWasStartedAndTheTraceFollowsTheStart)
 {
-    Scenario scenario("trace");
+    Scenario scenario("properties");
     scenario.use_standin("orvane.standin.Print").set(1003, "-Xmx64m");
     std::string trace = scenario.directory() + "\\trace.txt";
     SetEnvironmentVariableA("ORVANE_TRACE", trace.c_str());
     LaunchOutcome outcome = scenario.run();
     SetEnvironmentVariableA("ORVANE_TRACE", nullptr);
     EXPECT_EQ(outcome.exit_code, 0u);
+    StandinRecord record = scenario.record();
+    EXPECT_EQ(record.properties["user.dir"], scenario.directory());
+    EXPECT_EQ(record.properties["orvane.exe.path"], scenario.exe());
+    EXPECT_EQ(record.properties["orvane.appini.showconsole"], "false");
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    EXPECT_EQ(record.properties["orvane.extract.path"], std::string(temp) + scrambled("orvane.standin.Print"));
+    for (const char* folder : {"orvane.csidl.appdata", "orvane.csidl.local.appdata", "orvane.csidl.personal"}) {
+        SCOPED_TRACE(folder);
+        ASSERT_EQ(record.properties.count(folder), 1u);
+        EXPECT_EQ(GetFileAttributesA(record.properties[folder].c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    }
+    auto first = std::find_if(record.lines.begin(), record.lines.end(),
+                              [](const std::string& line) { return line.compare(0, 9, "property ") == 0; });
+    EXPECT_TRUE(first != record.lines.end() && first->compare(0, 18, "property user.dir=") == 0);
+
     std::string lines = read_file(trace);
     for (size_t at; (at = lines.find("\r\n")) != std::string::npos;)
         lines.erase(at, 1);

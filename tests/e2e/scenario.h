@@ -15,23 +15,17 @@
 class Scenario {
 public:
     explicit Scenario(const char* name, const char* exe_name = "app.exe")
-        : directory_(make_test_directory(name)), exe_(directory_ + "\\" + exe_name)
+        : directory_(make_test_directory(name)), exe_(directory_ + "\\" + exe_name),
+          main_class_(std::string("orvane.tests.") + name)
     {
-        set_main_class(std::string("orvane.tests.") + name);
+        set(1012, scrambled(main_class_));
     }
 
     // A main class of the stand-in runtime, which then serves as the JVM.
     Scenario& use_standin(const std::string& main_class)
     {
-        set_main_class(main_class);
-        values_[1002] = standin_jvm_path();
-        return *this;
-    }
-    Scenario& set_main_class(const std::string& main_class)
-    {
         main_class_ = main_class;
-        values_[1012] = scrambled(main_class_);
-        return *this;
+        return set(1012, scrambled(main_class)).set(1002, standin_jvm_path());
     }
     const std::string& directory() const { return directory_; }
     const std::string& exe() const { return exe_; }
@@ -89,19 +83,6 @@ private:
     std::map<unsigned, std::string> values_;
     ExtraResources resources_;
 };
-
-// Starts a process with the command line, without waiting for it; its
-// handle, or null when it cannot be started.
-inline HANDLE start_process(std::string command)
-{
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
 
 // What a launch showed: "Caption: text" of its one box, "" when it showed
 // none, "N boxes" when it showed more.

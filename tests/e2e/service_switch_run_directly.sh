@@ -4,23 +4,15 @@
 # report goes to the event log (which Wine writes as debug lines).
 # Arguments: the launcher_watch executable.
 set -u
-watch=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-exe="Z:$(echo "$dir" | tr / '\\')\\svc.exe"
-
-WINEDEBUG=-all,+eventlog wine "$watch" "$exe" --set 1017=OrvaneDirectSvc -- -startlauncherinservicemode \
-    >"$dir/seen.txt" 2>"$dir/events.txt"
+WINEDEBUG=-all,+eventlog wine "$1" "Z:$(echo "$dir" | tr / '\\')\\svc.exe" --set 1017=OrvaneDirectSvc -- \
+    -startlauncherinservicemode >"$dir/seen.txt" 2>"$dir/events.txt"
 status=0
-if grep -q '^window:' "$dir/seen.txt"; then
-    echo "FAIL: the launcher showed a window:"; cat "$dir/seen.txt"; status=1
-fi
-if ! grep -q '^exit code: 0' "$dir/seen.txt"; then
-    echo "FAIL: expected exit code 0:"; cat "$dir/seen.txt"; status=1
-fi
-if ! grep -q 'Internal error RC000003' "$dir/events.txt"; then
-    echo "FAIL: no event with the dispatcher failure; event-log lines were:"
-    grep eventlog "$dir/events.txt"; status=1
-fi
+grep -q '^window:' "$dir/seen.txt" && { echo "FAIL: the launcher showed a window"; status=1; }
+grep -q '^exit code: 0' "$dir/seen.txt" || { echo "FAIL: expected exit code 0"; status=1; }
+[ $status -eq 0 ] || cat "$dir/seen.txt"
+grep -q 'Internal error RC000003' "$dir/events.txt" ||
+    { echo "FAIL: no event with the dispatcher failure; event-log lines were:"; grep eventlog "$dir/events.txt"; status=1; }
 [ $status -eq 0 ] && echo "PASS"
 exit $status

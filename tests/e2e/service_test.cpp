@@ -5,9 +5,10 @@
 #include "scenario.h"
 #include "wine_paths.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -36,15 +37,11 @@ std::string message(int id, const std::string& name)
 // name), a DWORD in decimal. "absent" when it does not exist.
 std::string registry_value(const std::string& key_path, const char* value)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "absent";
     char data[2048] = {};
     DWORD type = 0;
     DWORD size = sizeof data - 2;
-    LONG status = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key_path.c_str(), value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) !=
+        ERROR_SUCCESS)
         return "absent";
     if (type == REG_DWORD)
         return std::to_string(*reinterpret_cast<DWORD*>(data));
@@ -57,12 +54,12 @@ std::string registry_value(const std::string& key_path, const char* value)
 Args registry_values(const std::string& name)
 {
     Args values;
-    for (const char* value : {"ImagePath", "Start", "Type", "ErrorControl", "DependOnService", "Description"})
-        values.push_back(std::string(value) + "=" + registry_value(services_key + name, value));
+    for (const char* value : {"ImagePath", "Start", "Type", "ErrorControl", "DependOnService", "Description",
+                              "EventMessageFile", "TypesSupported"})
+        values.push_back(std::string(value) + "=" +
+                         registry_value((values.size() < 6 ? services_key : event_sources_key) + name, value));
     if (values[0].compare(0, 17, "ImagePath=expand:") == 0)
         values[0].erase(10, 7);
-    for (const char* value : {"EventMessageFile", "TypesSupported"})
-        values.push_back(std::string(value) + "=" + registry_value(event_sources_key + name, value));
     return values;
 }
 
@@ -76,9 +73,8 @@ struct EventLog {
 
     EventLog()
     {
-        char unix_path[MAX_PATH] = "";
-        DWORD length = GetEnvironmentVariableA("ORVANE_WINE_EVENTS", unix_path, sizeof unix_path);
-        if (length == 0 || length >= sizeof unix_path) {
+        const char* unix_path = getenv("ORVANE_WINE_EVENTS");
+        if (unix_path == nullptr) {
             ADD_FAILURE() << "ORVANE_WINE_EVENTS names no file: start the services with "
                              "WINEDEBUG=-all,+eventlog and their standard error in a file (see tests/run_tests.sh)";
             return;
@@ -89,36 +85,24 @@ struct EventLog {
         start = file.tellg();
     }
 
-    // The reports written since this object was made, but those that name
-    // another service (of a test running beside this one).
-    Args reports(const std::string& service) const
+    // The reports written since this object was made; the service tests
+    // run one at a time, so all are of this test's service.
+    Args reports() const
     {
         Args found;
         std::ifstream file(path, std::ios::binary);
         file.seekg(start);
-        std::string line;
-        while (std::getline(file, line)) {
+        for (std::string line; std::getline(file, line);) {
             size_t at = line.find("eventlog:ReportEventW L\"");
             if (at == std::string::npos)
                 continue;
-            bool error = line.find(":err:eventlog:") != std::string::npos;
-            std::string quoted = line.substr(at + 24);
-            while (!quoted.empty() && (quoted.back() == '\r' || quoted.back() == '"'))
-                quoted.pop_back();
             // Wine writes the text as a C string literal.
             std::string text;
-            for (size_t i = 0; i < quoted.size(); ++i) {
-                if (quoted[i] == '\\' && i + 1 < quoted.size()) {
-                    char next = quoted[++i];
-                    text += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-                } else {
-                    text += quoted[i];
-                }
+            for (size_t i = at + 24; i < line.size() && line[i] != '"'; ++i) {
+                char next = line[i] == '\\' && i + 1 < line.size() ? line[++i] : '\0';
+                text += next == 'n' ? '\n' : next == 'r' ? '\r' : next != '\0' ? next : line[i];
             }
-            if (text.compare(0, 4, "The ") == 0 && text.find(" service ") != std::string::npos &&
-                text.compare(4, service.size() + 9, service + " service ") != 0)
-                continue;
-            found.push_back((error ? "error: " : "info: ") + text);
+            found.push_back((line.find(":err:eventlog:") != std::string::npos ? "error: " : "info: ") + text);
         }
         return found;
     }
@@ -138,6 +122,17 @@ auto with_service(const std::string& name, DWORD access, Action does)
     return result;
 }
 
+// Polls about every 50 ms until done() holds; false after the time limit.
+bool wait_until(const std::function<bool()>& done, DWORD limit_ms = 20000)
+{
+    for (DWORD waited = 0; !done(); waited += 50) {
+        if (waited >= limit_ms)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
 // A scenario launcher registered as a service. Whatever a test does, the
 // destructor stops the service, ends its process and removes the service
 // and its event source.
@@ -150,14 +145,13 @@ public:
         remove_service();
         scenario_.use_standin(main_class)
             .set(1017, name_)
-            .set(1003, "-Dorvane.standin.record=" + scenario_.record_path());
+            .set(1003, "\"-Dorvane.standin.record=" + scenario_.record_path() + "\"");
     }
     ~ServiceScenario()
     {
         remove_service();
         if (process_ != nullptr) {
-            if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process_, 99);
+            TerminateProcess(process_, 99);
             CloseHandle(process_);
         }
     }
@@ -165,29 +159,24 @@ public:
     Scenario& scenario() { return scenario_; }
     const std::string& name() const { return name_; }
 
-    // Runs the launcher as a user would, with the given arguments.
-    LaunchOutcome launch(const std::string& arguments) { return scenario_.run(arguments); }
-
-    // Installs the service with -install; false, after a failure, unless
-    // the one box says it was installed.
-    bool install()
+    // Installs the service with -install and the arguments, then starts it
+    // through the service manager and keeps its process; false after a
+    // failure.
+    bool install_and_start(const std::string& arguments = "")
     {
-        std::string box = only_box(launch("-install"));
+        LaunchOutcome outcome = scenario_.run("-install" + arguments);
+        std::string box = only_box(outcome);
         EXPECT_EQ(box, "Information: " + message(14, name_));
-        return box == "Information: " + message(14, name_);
-    }
-
-    // Starts the service through the service manager and keeps its process.
-    bool start()
-    {
+        EXPECT_EQ(outcome.exit_code, 0u);
+        if (box != "Information: " + message(14, name_))
+            return false;
         bool started = with_service(name_, SERVICE_START, [](SC_HANDLE service) {
             return service != nullptr && StartServiceA(service, 0, nullptr);
         });
         EXPECT_TRUE(started) << "StartService failed with " << GetLastError();
-        SERVICE_STATUS_PROCESS now = status();
-        if (process_ == nullptr && now.dwProcessId != 0)
-            process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                   now.dwProcessId);
+        DWORD process_id = status().dwProcessId;
+        if (process_id != 0)
+            process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, process_id);
         return started;
     }
 
@@ -218,28 +207,18 @@ public:
     // seen after the time limit.
     SERVICE_STATUS_PROCESS wait_for_state(DWORD state, DWORD limit_ms = 20000) const
     {
-        SERVICE_STATUS_PROCESS now = status();
-        for (DWORD waited = 0; now.dwCurrentState != state && waited < limit_ms; waited += 50) {
-            Sleep(50);
-            now = status();
-        }
-        EXPECT_EQ(now.dwCurrentState, state) << "service " << name_ << " did not reach state " << state;
+        SERVICE_STATUS_PROCESS now{};
+        EXPECT_TRUE(wait_until([&] { return (now = status()).dwCurrentState == state; }, limit_ms))
+            << "service " << name_ << " did not reach state " << state;
         return now;
     }
 
     // Waits until the stand-in's record holds the line.
-    bool wait_for_record(const std::string& line, DWORD limit_ms = 20000) const
+    bool wait_for_record(const std::string& line) const
     {
-        for (DWORD waited = 0; waited < limit_ms; waited += 50) {
-            if (scenario_.record().has(line))
-                return true;
-            Sleep(50);
-        }
-        std::string seen;
-        for (const std::string& recorded : scenario_.record().lines)
-            seen += "\n  " + recorded;
-        ADD_FAILURE() << "the record never showed \"" << line << "\"; it holds:" << seen;
-        return false;
+        bool seen = wait_until([&] { return scenario_.record().has(line); });
+        EXPECT_TRUE(seen) << "the record never showed \"" << line << "\"";
+        return seen;
     }
 
     // The exit code of the service's process once it has ended.
@@ -247,8 +226,6 @@ public:
     {
         DWORD code = 0xDEAD;
         EXPECT_NE(process_, nullptr) << "the service's process was never seen";
-        if (process_ == nullptr)
-            return code;
         EXPECT_EQ(WaitForSingleObject(process_, 10000), WAIT_OBJECT_0) << "the service's process did not end";
         GetExitCodeProcess(process_, &code);
         return code;
@@ -256,17 +233,8 @@ public:
 
     void remove_service() const
     {
-        SERVICE_STATUS_PROCESS now = status();
-        if (now.dwCurrentState != SERVICE_STOPPED && now.dwCurrentState != 0) {
-            control(SERVICE_CONTROL_STOP);
-            for (int i = 0; i < 100 && status().dwCurrentState != SERVICE_STOPPED; ++i)
-                Sleep(50);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, now.dwProcessId);
-            if (process != nullptr) {
-                TerminateProcess(process, 99);
-                CloseHandle(process);
-            }
-        }
+        if (control(SERVICE_CONTROL_STOP) == 0)
+            wait_until([&] { return status().dwCurrentState == SERVICE_STOPPED; }, 5000);
         with_service(name_, DELETE, [](SC_HANDLE service) { return service != nullptr && DeleteService(service); });
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, (event_sources_key + name_).c_str());
     }
@@ -286,69 +254,96 @@ void expect_stopped_with(const SERVICE_STATUS_PROCESS& now, DWORD win32_code, DW
 
 } // namespace
 
-struct InstallCase {
-    const char* label;
-    std::map<unsigned, std::string> values;
-    std::string arguments;     // after -install
-    std::string image_path;    // %s: the executable path
-    const char* start;         // 2 automatic, 3 on demand
-    const char* type;          // 16, or 272 with the interactive flag
-    const char* dependencies;
-    const char* description;
-};
-
-TEST(Service, InstallRegistersTheServiceItsEventSourceAndDescriptionAndUninstallRemovesIt)
+// Installed from the table or from the command line (value 1036), from a
+// directory with a blank, so that the binary path must be quoted: what the
+// registry holds, main run in its working directory, the stop through the
+// second main (value 1020) or the stopper thread (value 1021), then the
+// uninstallation.
+TEST(Service, InstallsRunsMainStopsOnRequestAndUninstalls)
 {
-    const InstallCase cases[] = {
-        {"shipped form, automatic start",
-         {{1018, "Orvane test service"}, {1022, "0"}},
-         "",
-         "\"%s\" -startlauncherinservicemode",
-         "2", "16", "absent", "expand:Orvane test service"},
-        {"service parameters on the command line",
-         {{1036, "1"}, {1023, "1"}, {1024, "RpcSs"}, {1018, "configured"}},
-         " OrvaneSvcInstall \"My service\" 0",
-         "\"%s\" -startlauncherinservicemode \"OrvaneSvcInstall\" \"My service\" 0",
-         "3", "272", "RpcSs", "expand:My service"},
-        {"empty description",
-         {{1036, "1"}},
-         " OrvaneSvcInstall \"\" 1",
-         "\"%s\" -startlauncherinservicemode \"OrvaneSvcInstall\" \"\" 1",
-         "2", "16", "absent", "absent"},
+    const struct {
+        const char* name;
+        std::map<unsigned, std::string> values;
+        std::string install_arguments;  // name, description and start type, else from the table
+        std::string image_arguments;    // after the service switch in the binary path
+        const char* start;              // 2 automatic, 3 on demand
+        const char* type;               // 16, or 272 with the interactive flag
+        const char* dependencies;
+        const char* description;        // "": none
+        std::vector<Args> main_args;
+        Args recorded;
+        bool ignores_stop;              // the stop times out after 30 seconds
+    } rows[] = {
+        {"OrvaneSvcRun", {{1018, "Run and stop"}, {1019, "run \"two words\""}, {1020, "stop"}, {1022, "0"}}, "", "",
+         "2", "16", "absent", "Run and stop", {{"run", "two words"}, {"stop"}}, {"wait ended", "destroy"}, false},
+        // As the service manager passes them back to the service.
+        {"OrvaneSvcStopper",
+         {{1021, "1"}, {1036, "1"}, {1017, "OrvaneSvcNotThisName"}, {1023, "1"}, {1024, "RpcSs"}, {1018, "other"}},
+         " OrvaneSvcStopper \"Run and stop\" 0", " \"OrvaneSvcStopper\" \"Run and stop\" 0", "3", "272", "RpcSs",
+         "Run and stop", {{}}, {"attach Orvane stopper thread", "exit 0"}, false},
+        {"OrvaneSvcBare", {{1021, "1"}, {1036, "1"}}, " OrvaneSvcBare \"\" 1", " \"OrvaneSvcBare\" \"\" 1", "2", "16",
+         "absent", "", {{}}, {"exit 0"}, false},
+        // Slow on purpose: the second main ignores the stop.
+        {"OrvaneSvcIgnored", {{1018, "Run and stop"}, {1020, "ignored"}, {1022, "1"}}, "", "", "3", "16", "absent",
+         "Run and stop", {{}, {"ignored"}}, {}, true},
     };
-    for (const InstallCase& c : cases) {
-        SCOPED_TRACE(c.label);
-        // A directory with a blank: the binary path must be quoted.
-        ServiceScenario service("OrvaneSvcInstall", "orvane.standin.Print", "Orvane Svc Install");
-        ASSERT_NE(service.scenario().exe().find(' '), std::string::npos);
-        for (const auto& value : c.values)
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EventLog events;
+        ServiceScenario service(row.name, "orvane.standin.Wait", "Orvane Svc");
+        const std::string& exe = service.scenario().exe();
+        CreateDirectoryA((service.scenario().directory() + "\\work").c_str(), nullptr);
+        service.scenario().set(1011, "work");
+        for (const auto& value : row.values)
             service.scenario().set(value.first, value.second);
-        LaunchOutcome outcome = service.launch("-install" + c.arguments);
-        EXPECT_EQ(only_box(outcome), "Information: " + message(14, service.name()));
-        EXPECT_EQ(outcome.exit_code, 0u);
-
-        char image[1024];
-        snprintf(image, sizeof image, c.image_path.c_str(), service.scenario().exe().c_str());
+        ASSERT_TRUE(service.install_and_start(row.install_arguments));
         // Wine keeps only the first name of a multi-string that CreateServiceA
         // is given (QueryServiceConfigA returns none), so one name is
         // checked here; the list's conversion is checked on the host.
         EXPECT_EQ(registry_values(service.name()),
-                  (Args{std::string("ImagePath=") + image, std::string("Start=") + c.start,
-                        std::string("Type=") + c.type, "ErrorControl=1",
-                        std::string("DependOnService=") + c.dependencies, std::string("Description=") + c.description,
-                        "EventMessageFile=expand:" + service.scenario().exe(), "TypesSupported=7"}));
-        SERVICE_STATUS_PROCESS now = service.status();
-        EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the service manager does not know it";
+                  (Args{"ImagePath=\"" + exe + "\" -startlauncherinservicemode" + row.image_arguments,
+                        std::string("Start=") + row.start, std::string("Type=") + row.type, "ErrorControl=1",
+                        std::string("DependOnService=") + row.dependencies,
+                        *row.description ? std::string("Description=expand:") + row.description : "Description=absent",
+                        "EventMessageFile=expand:" + exe, "TypesSupported=7"}));
+        ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait " + std::to_string(row.main_args[0].size())));
+        SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
+        EXPECT_EQ(now.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
+        EXPECT_EQ(std::to_string(now.dwServiceType), row.type);
+        EXPECT_EQ(service.control(SERVICE_CONTROL_INTERROGATE), 0u);
+        DWORD asked = GetTickCount();
+        EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), 0u);
+        if (row.ignores_stop) {
+            now = service.status();
+            EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+            EXPECT_EQ(now.dwWaitHint, 40000u);
+        }
+        expect_stopped_with(service.wait_for_state(SERVICE_STOPPED, 45000), 0, 0);
+        EXPECT_GE(GetTickCount() - asked, row.ignores_stop ? 29000u : 0u);
+        EXPECT_EQ(service.process_exit_code(), 0u);
 
-        outcome = service.launch("-install" + c.arguments);
-        EXPECT_EQ(only_box(outcome), "Error: " + message(16, service.name()));
+        StandinRecord record = service.scenario().record();
+        std::vector<Args> main_args;
+        for (const MainCall& call : record.main_calls)
+            main_args.push_back(call.args);
+        EXPECT_EQ(main_args, row.main_args);
+        for (const std::string& line : row.recorded)
+            EXPECT_TRUE(record.has(line)) << line;
+        EXPECT_EQ(record.properties["user.dir"], service.scenario().directory() + "\\work");
+        EXPECT_EQ(record.properties["orvane.service.name"], service.name());
+        EXPECT_EQ(record.properties["orvane.service.description"], row.description);
+        EXPECT_EQ(record.properties["orvane.service.starttype"], *row.start == '2' ? "1" : "0");
+        Args reports = {"info: " + message(17, service.name()), "info: " + message(18, service.name())};
+        if (row.ignores_stop)
+            reports.insert(reports.begin() + 1, "error: " + message(20, service.name()));
+        EXPECT_EQ(events.reports(), reports);
 
-        std::string uninstall = c.arguments.empty() ? "-uninstall" : "-uninstall " + service.name();
-        outcome = service.launch(uninstall);
-        EXPECT_EQ(only_box(outcome), "Information: " + message(15, service.name()));
+        EXPECT_EQ(only_box(service.scenario().run("-install" + row.install_arguments)),
+                  "Error: " + message(16, service.name()));
+        std::string uninstall = row.install_arguments.empty() ? "-uninstall" : "-uninstall " + service.name();
+        EXPECT_EQ(only_box(service.scenario().run(uninstall)), "Information: " + message(15, service.name()));
         EXPECT_EQ(service.status().dwCurrentState, 0u) << "still known to the service manager";
-
-        outcome = service.launch(uninstall);
+        LaunchOutcome outcome = service.scenario().run(uninstall);
         EXPECT_EQ(only_box(outcome), "Error: " + system_text(ERROR_SERVICE_DOES_NOT_EXIST));
         EXPECT_EQ(outcome.exit_code, 0u);
     }
@@ -377,75 +372,24 @@ TEST(Service, InstallRefusesNamesAndPathsThatWouldBeMisreadOrCut)
         LaunchOutcome outcome;
         if (c.on_command_line) {
             service.scenario().set(1036, "1");
-            outcome = service.launch("-install \"" + c.name + "\" \"" + c.description + "\" 0");
+            outcome = service.scenario().run("-install \"" + c.name + "\" \"" + c.description + "\" 0");
         } else {
             service.scenario().set(1017, c.name).set(1018, c.description);
-            outcome = service.launch("-install");
+            outcome = service.scenario().run("-install");
         }
         EXPECT_EQ(only_box(outcome), "Error: " + c.expected);
-        bool left = with_service(c.name, DELETE,
-                                 [](SC_HANDLE service) { return service != nullptr && DeleteService(service); });
-        EXPECT_FALSE(left) << "a refused service was registered";
+        EXPECT_FALSE(with_service(c.name, DELETE,
+                                  [](SC_HANDLE service) { return service != nullptr && DeleteService(service); }))
+            << "a refused service was registered";
         EXPECT_EQ(registry_value(event_sources_key + c.name, "EventMessageFile"), "absent");
-    }
-}
-
-// A running service stops on the service manager's request, through the
-// second main (value 1020) or the stopper thread (value 1021).
-TEST(Service, RunsMainInItsWorkingDirectoryAndStopsOnRequest)
-{
-    const struct {
-        const char* name;
-        std::map<unsigned, std::string> values;
-        std::string install_arguments;  // name, description and start type, else from the table
-        std::vector<Args> main_args;
-        Args recorded;
-    } rows[] = {
-        {"OrvaneSvcRun", {{1018, "Run and stop"}, {1019, "run \"two words\""}, {1020, "stop"}, {1022, "1"}}, "",
-         {{"run", "two words"}, {"stop"}}, {"wait ended", "destroy"}},
-        // As the service manager passes them back to the service.
-        {"OrvaneSvcStopper", {{1021, "1"}, {1036, "1"}, {1017, "OrvaneSvcNotThisName"}},
-         " OrvaneSvcStopper \"Run and stop\" 0", {{}}, {"attach Orvane stopper thread", "exit 0"}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EventLog events;
-        ServiceScenario service(row.name, "orvane.standin.Wait");
-        CreateDirectoryA((service.scenario().directory() + "\\work").c_str(), nullptr);
-        service.scenario().set(1011, "work");
-        for (const auto& value : row.values)
-            service.scenario().set(value.first, value.second);
-        LaunchOutcome outcome = service.launch("-install" + row.install_arguments);
-        ASSERT_EQ(only_box(outcome), "Information: " + message(14, service.name()));
-        ASSERT_TRUE(service.start());
-        ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait " + std::to_string(row.main_args[0].size())));
-        SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
-        EXPECT_EQ(now.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
-        EXPECT_EQ(now.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
-        EXPECT_EQ(service.control(SERVICE_CONTROL_INTERROGATE), 0u);
-        EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), 0u);
-        expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
-        EXPECT_EQ(service.process_exit_code(), 0u);
-
-        StandinRecord record = service.scenario().record();
-        std::vector<Args> main_args;
-        for (const MainCall& call : record.main_calls)
-            main_args.push_back(call.args);
-        EXPECT_EQ(main_args, row.main_args);
-        for (const std::string& line : row.recorded)
-            EXPECT_TRUE(record.has(line)) << line;
-        EXPECT_EQ(record.properties["user.dir"], service.scenario().directory() + "\\work");
-        EXPECT_EQ(record.properties["orvane.service.name"], service.name());
-        EXPECT_EQ(record.properties["orvane.service.description"], "Run and stop");
-        EXPECT_EQ(record.properties["orvane.service.starttype"], "0");
-        EXPECT_EQ(events.reports(service.name()),
-                  (Args{"info: " + message(17, service.name()), "info: " + message(18, service.name())}));
     }
 }
 
 // Every way a run can end without a stop request reaches the service
 // manager truthfully, and the process ends with the application's status.
-TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
+// Stop and shutdown are accepted only while a stop thread can attach to the
+// JVM: not while it is created, not while it is torn down.
+TEST(Service, EveryEndOfTheRunIsReportedTruthfullyAndNoStopIsAcceptedOutsideMain)
 {
     const struct {
         const char* label;
@@ -455,6 +399,8 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
         std::string error;  // reported between the start and the end; "": none
     } cases[] = {
         {"main returns", "orvane.standin.Print", {}, 0, 0, 0, ""},
+        // main returns; the JVM waits for the application's thread.
+        {"a thread lingers", "orvane.standin.Tarry", {{1019, "2000"}}, 0, 0, 0, ""},
         // The application's own System.exit must not leave the service running.
         {"System.exit(0)", "orvane.standin.Script", {{1019, "exit=0"}}, 0, 0, 0, ""},
         {"System.exit(3)", "orvane.standin.Script", {{1019, "exit=3"}}, 1066, 1013, 3, ""},
@@ -462,7 +408,7 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
          "JVM has aborted due to an internal error."},
         {"no main class", "orvane.standin.Missing", {}, 1066, 1013, 0xFFFFFFFF,
          "Error locating class: orvane/standin/Missing"},
-        {"no JVM", "orvane.standin.Print", {{1003, "-Dorvane.standin.create.delay=1000 -unknown"}}, 1066, 1013, 0,
+        {"no JVM", "orvane.standin.Print", {{1003, "-Dorvane.standin.create.delay=2000 -unknown"}}, 1066, 1013, 0,
          "Unable to create JVM instance using " + standin_jvm_path() +
              "\n\nDetails:\nUnrecognized option: -unknown\r\n"},
     };
@@ -474,12 +420,22 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
         ServiceScenario service(name.c_str(), c.main_class);
         // A slow creation, so that the service's process is seen before it ends.
         service.scenario().set(1003, "-Dorvane.standin.record=" + service.scenario().record_path() +
-                                         " -Dorvane.standin.create.delay=1000");
+                                         " -Dorvane.standin.create.delay=2000");
         for (const auto& value : c.values)
             service.scenario().set(value.first, value.second);
-        ASSERT_TRUE(service.install());
-        ASSERT_TRUE(service.start());
-        ASSERT_NE(service.status().dwProcessId, 0u);
+        ASSERT_TRUE(service.install_and_start());
+        auto expect_no_stop = [&](const char* phase) {
+            SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
+            EXPECT_EQ(now.dwControlsAccepted, 0u) << phase;
+            EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL))
+                << phase;
+        };
+        expect_no_stop("while the JVM is created");
+        bool lingers = std::string(c.main_class) == "orvane.standin.Tarry";
+        if (lingers && service.wait_for_record("main orvane.standin.Tarry 1")) {
+            Sleep(200);
+            expect_no_stop("while the JVM is torn down");
+        }
         expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), c.win32_code, c.specific_code);
         EXPECT_EQ(service.process_exit_code(), c.process_code);
         Args expected = {"info: " + message(17, service.name())};
@@ -487,54 +443,7 @@ TEST(Service, EveryEndOfTheRunIsReportedTruthfully)
             expected.push_back("error: " + c.error);
         expected.push_back(c.win32_code == 0 ? "info: " + message(18, service.name())
                                              : "error: " + message(19, service.name()));
-        EXPECT_EQ(events.reports(service.name()), expected);
+        EXPECT_EQ(events.reports(), expected);
+        EXPECT_EQ(service.scenario().record().has("linger done"), lingers);
     }
-}
-
-// Stop and shutdown are accepted only while a stop thread can attach to the
-// JVM: not while it is created, not while it is torn down.
-TEST(Service, AcceptsNoStopWhileTheJvmIsCreatedOrTornDown)
-{
-    ServiceScenario service("OrvaneSvcNotReady", "orvane.standin.Tarry");
-    service.scenario()
-        .set(1003, "-Dorvane.standin.record=" + service.scenario().record_path() + " -Dorvane.standin.create.delay=2000")
-        .set(1019, "2000");
-    ASSERT_TRUE(service.install());
-    ASSERT_TRUE(service.start());
-    SERVICE_STATUS_PROCESS now = service.wait_for_state(SERVICE_RUNNING);
-    EXPECT_EQ(now.dwControlsAccepted, 0u);
-    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
-    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Tarry 1"));
-    Sleep(200);
-    // main has returned; the JVM waits for the application's thread.
-    now = service.status();
-    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_EQ(now.dwControlsAccepted, 0u);
-    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
-    expect_stopped_with(service.wait_for_state(SERVICE_STOPPED), 0, 0);
-    EXPECT_TRUE(service.scenario().record().has("linger done"));
-}
-
-// Slow on purpose: the stop time-out is 30 seconds.
-TEST(Service, StopThatTheApplicationIgnoresTimesOutAfterThirtySeconds)
-{
-    EventLog events;
-    ServiceScenario service("OrvaneSvcIgnored", "orvane.standin.Wait");
-    service.scenario().set(1020, "ignored");
-    ASSERT_TRUE(service.install());
-    ASSERT_TRUE(service.start());
-    ASSERT_TRUE(service.wait_for_record("main orvane.standin.Wait 0"));
-    service.wait_for_state(SERVICE_RUNNING);
-    DWORD asked = GetTickCount();
-    EXPECT_EQ(service.control(SERVICE_CONTROL_STOP), 0u);
-    SERVICE_STATUS_PROCESS now = service.status();
-    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
-    EXPECT_EQ(now.dwWaitHint, 40000u);
-    now = service.wait_for_state(SERVICE_STOPPED, 45000);
-    DWORD waited = GetTickCount() - asked;
-    EXPECT_GE(waited, 29000u);
-    EXPECT_EQ(now.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    Args reports = events.reports(service.name());
-    EXPECT_NE(std::find(reports.begin(), reports.end(), "error: " + message(20, service.name())), reports.end())
-        << "no time-out event";
 }

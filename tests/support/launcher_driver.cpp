@@ -4,25 +4,6 @@
 
 namespace {
 
-struct FindContext {
-    DWORD process_id;
-    std::vector<HWND>* found;
-};
-
-BOOL CALLBACK collect_dialog(HWND window, LPARAM context_param)
-{
-    auto* context = reinterpret_cast<FindContext*>(context_param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != context->process_id || !IsWindowVisible(window))
-        return TRUE;
-    char class_name[32] = "";
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (strcmp(class_name, "#32770") == 0)
-        context->found->push_back(window);
-    return TRUE;
-}
-
 std::string window_text(HWND window)
 {
     if (window == nullptr)
@@ -55,8 +36,12 @@ void dismiss_window(HWND window, LaunchOptions::Dismiss how)
 std::vector<HWND> find_dialog_windows(DWORD process_id)
 {
     std::vector<HWND> found;
-    FindContext context{process_id, &found};
-    EnumWindows(collect_dialog, reinterpret_cast<LPARAM>(&context));
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process_id && IsWindowVisible(window))
+            found.push_back(window);
+    }
     return found;
 }
 

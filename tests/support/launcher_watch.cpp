@@ -15,7 +15,7 @@
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: launcher_watch LAUNCHER [--set ID=TEXT]... [--] [ARGUMENTS...]\n");
+        fprintf(stderr, "usage: launcher_watch --warm-up, or LAUNCHER [--set ID=TEXT]... [--] [ARGUMENTS...]\n");
         return 2;
     }
     if (strcmp(argv[1], "--warm-up") == 0) {
@@ -32,14 +32,8 @@ int main(int argc, char** argv)
     }
     std::map<unsigned, std::string> values;
     int i = 2;
-    for (; i + 1 < argc && strcmp(argv[i], "--set") == 0; i += 2) {
-        const char* equals = strchr(argv[i + 1], '=');
-        if (equals == nullptr) {
-            fprintf(stderr, "launcher_watch: --set takes ID=TEXT\n");
-            return 2;
-        }
-        values[static_cast<unsigned>(atoi(argv[i + 1]))] = equals + 1;
-    }
+    for (; i + 1 < argc && strcmp(argv[i], "--set") == 0 && strchr(argv[i + 1], '=') != nullptr; i += 2)
+        values[static_cast<unsigned>(atoi(argv[i + 1]))] = strchr(argv[i + 1], '=') + 1;
     if (i < argc && strcmp(argv[i], "--") == 0)
         ++i;
     if (!values.empty() && !make_scenario_launcher(argv[1], values)) {

@@ -7,6 +7,8 @@
 
 #include "launcher/config_values.h"
 #include "launcher/string_blocks.h"
+#include "pe_resources.h"
+#include "resource_formats.h"
 
 std::string built_launcher_path()
 {
@@ -63,61 +65,12 @@ std::string read_file(const std::string& path)
     return bytes;
 }
 
-// The 16 strings of a string-table block as resource bytes.
-static std::string encode_string_block(const std::wstring (&entries)[16])
-{
-    std::string bytes;
-    for (const std::wstring& entry : entries) {
-        bytes.push_back(static_cast<char>(entry.size() & 0xFF));
-        bytes.push_back(static_cast<char>(entry.size() >> 8));
-        for (wchar_t unit : entry) {
-            bytes.push_back(static_cast<char>(unit & 0xFF));
-            bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
-        }
-    }
-    return bytes;
-}
-
 std::string scrambled(const std::string& class_name)
 {
     char hex[2 * main_class_max_length + 1];
     if (!scramble_main_class(class_name.c_str(), hex, sizeof hex))
         return std::string();
     return hex;
-}
-
-static std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
-// Reads the 16 entries of a configuration block as the built launcher has them.
-static bool read_shipped_block(HMODULE module, unsigned block, std::wstring (&entries)[16])
-{
-    HRSRC found = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(block),
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    if (found == nullptr) {
-        for (std::wstring& entry : entries)
-            entry.clear();
-        return true;
-    }
-    const void* data = LockResource(LoadResource(module, found));
-    DWORD size = SizeofResource(module, found);
-    for (unsigned i = 0; i < 16; ++i) {
-        const unsigned char* units = nullptr;
-        size_t length = 0;
-        if (!string_block_entry(data, size, i, &units, &length))
-            return false;
-        entries[i].assign(length, L'\0');
-        for (size_t u = 0; u < length; ++u)
-            entries[i][u] = static_cast<wchar_t>(units[2 * u] | units[2 * u + 1] << 8);
-    }
-    return true;
 }
 
 std::string encode_bitmap(int width, int height)
@@ -138,44 +91,24 @@ std::string encode_bitmap(int width, int height)
 bool make_scenario_launcher(const std::string& target, const std::map<unsigned, std::string>& values,
                             const ExtraResources& resources)
 {
-    std::string source = built_launcher_path();
-    if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
+    std::string shipped = read_file(built_launcher_path());
+    PeImage image;
+    ResourceMap map;
+    std::string error;
+    if (!read_pe_image(Bytes(shipped.begin(), shipped.end()), &image, &error) || !read_resources(image, &map, &error))
         return false;
-    HMODULE shipped = LoadLibraryExA(source.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (shipped == nullptr)
-        return false;
-    std::map<unsigned, std::string> blocks;
-    bool ok = true;
+    // Language neutral, as the shipped table; its other strings stay.
     for (const auto& value : values) {
-        unsigned block = string_block_of(value.first);
-        if (blocks.count(block) != 0)
-            continue;
-        std::wstring entries[16];
-        if (!read_shipped_block(shipped, block, entries)) {
-            ok = false;
-            break;
-        }
-        for (const auto& other : values)
-            if (string_block_of(other.first) == block)
-                entries[string_index_of(other.first)] = widen(other.second);
-        blocks[block] = encode_string_block(entries);
+        ResourceKey key{resource_id(rt_string), resource_id(static_cast<uint16_t>(string_block_of(value.first)))};
+        std::u16string entries[16];
+        decode_string_block(map[key].bytes, entries);
+        entries[string_index_of(value.first)] = utf16_of(value.second);
+        map[key].bytes = encode_string_block(entries);
     }
-    FreeLibrary(shipped);
-    if (!ok)
-        return false;
-    HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
-    if (update == nullptr)
-        return false;
-    for (auto& block : blocks)
-        if (!UpdateResourceA(update, RT_STRING, MAKEINTRESOURCEA(block.first),
-                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &block.second[0],
-                             static_cast<DWORD>(block.second.size())))
-            ok = false;
-    for (const auto& resource : resources) {
-        std::string bytes = resource.second;
-        if (!UpdateResourceA(update, MAKEINTRESOURCEA(resource.first.first), MAKEINTRESOURCEA(resource.first.second),
-                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &bytes[0], static_cast<DWORD>(bytes.size())))
-            ok = false;
-    }
-    return EndUpdateResourceA(update, !ok) && ok;
+    for (const auto& resource : resources)
+        map[{resource_id(static_cast<uint16_t>(resource.first.first)),
+             resource_id(static_cast<uint16_t>(resource.first.second))}]
+            .bytes.assign(resource.second.begin(), resource.second.end());
+    return write_resources(&image, map, &error) &&
+           write_file(target, std::string(image.file.begin(), image.file.end()));
 }

@@ -1,7 +1,6 @@
 // Makes a launcher configured for one test scenario: a copy of the built
-// launcher whose string table holds the scenario's values, written with the
-// Win32 resource-update calls, so the launcher reads it exactly as it reads
-// the table of a real configured launcher.
+// launcher whose string table holds the scenario's values, rewritten as the
+// packer rewrites a real configured launcher.
 #pragma once
 #include <map>
 #include <string>

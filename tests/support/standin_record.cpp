@@ -20,15 +20,6 @@ bool StandinRecord::has_prefix(const std::string& prefix) const
                        [&](const std::string& line) { return line.compare(0, prefix.size(), prefix) == 0; });
 }
 
-static bool starts_with(const std::string& text, const char* prefix, std::string* rest)
-{
-    std::string p(prefix);
-    if (text.compare(0, p.size(), p) != 0)
-        return false;
-    *rest = text.substr(p.size());
-    return true;
-}
-
 StandinRecord read_standin_record(const std::string& path)
 {
     StandinRecord record;
@@ -37,26 +28,23 @@ StandinRecord read_standin_record(const std::string& path)
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         record.lines.push_back(line);
-    }
-    for (const std::string& line : record.lines) {
-        std::string rest;
-        if (starts_with(line, "create ", &rest)) {
+        size_t blank = line.find(' ');
+        std::string word = line.substr(0, blank);
+        std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+        // "option N text" and "arg N text": the text after the number.
+        size_t number_end = rest.find(' ');
+        std::string text = number_end == std::string::npos ? std::string() : rest.substr(number_end + 1);
+        size_t equals = rest.find('=');
+        if (word == "create")
             record.options.clear();
-        } else if (starts_with(line, "option ", &rest)) {
-            size_t blank = rest.find(' ');
-            record.options.push_back(blank == std::string::npos ? std::string() : rest.substr(blank + 1));
-        } else if (starts_with(line, "property ", &rest)) {
-            size_t equals = rest.find('=');
-            if (equals != std::string::npos)
-                record.properties[rest.substr(0, equals)] = rest.substr(equals + 1);
-        } else if (starts_with(line, "main ", &rest)) {
-            size_t blank = rest.rfind(' ');
-            record.main_calls.push_back(MainCall{rest.substr(0, blank), {}});
-        } else if (starts_with(line, "arg ", &rest) && !record.main_calls.empty()) {
-            size_t blank = rest.find(' ');
-            record.main_calls.back().args.push_back(blank == std::string::npos ? std::string()
-                                                                                  : rest.substr(blank + 1));
-        }
+        else if (word == "option")
+            record.options.push_back(text);
+        else if (word == "property" && equals != std::string::npos)
+            record.properties[rest.substr(0, equals)] = rest.substr(equals + 1);
+        else if (word == "main")
+            record.main_calls.push_back(MainCall{rest.substr(0, rest.rfind(' ')), {}});
+        else if (word == "arg" && !record.main_calls.empty())
+            record.main_calls.back().args.push_back(text);
     }
     return record;
 }
