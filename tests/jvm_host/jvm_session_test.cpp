@@ -2,12 +2,10 @@
 // cases share the one JVM of their process, created with the launcher's own
 // option array; -Xcheck:jni makes HotSpot judge every JNI call the launcher
 // makes, and its complaints arrive through the vfprintf hook.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,8 +25,6 @@ namespace {
 const char session_options[] = "-Xmx64m -Djava.security.manager=allow -Xcheck:jni";
 
 std::string creation_failure = "not attempted";
-// The working directory configured when the JVM was created.
-const std::string session_work = "/tmp/orvane-jvm-host-session-" + std::to_string(getpid());
 
 class JvmSession : public ::testing::Test {
 protected:
@@ -36,26 +32,16 @@ protected:
     {
         if (creation_failure != "not attempted")
             return;
-        reset_launcher_config(session_options, "orvane/test/Probe");
-        mkdir(session_work.c_str(), 0700);
-        std::ofstream(session_work + "/x") << "in the working directory";
-        launcher_config.working_directory = copy_text(session_work.c_str());
+        reset_launcher_config(session_options, "orvane/diff/Program");
         exit_hook_is_unexpected = true;
         creation_failure = create_host_jvm();
-    }
-
-    static void TearDownTestSuite()
-    {
-        for (const char* name : {"/x", "/out.log", "/err.log"})
-            unlink((session_work + name).c_str());
-        rmdir(session_work.c_str());
     }
 
     void SetUp() override
     {
         ASSERT_EQ(creation_failure, "") << "the JVM of this process could not be created";
         env = jvm_instance.env;
-        reset_launcher_config("", "orvane/test/Probe");
+        reset_launcher_config("", "orvane/diff/Program");
         clear_layer_records();
         unavailable_folders.clear();
         captured_length = 0;
@@ -71,7 +57,7 @@ protected:
         // HotSpot's JNI checker found nothing to complain about, and the
         // launcher reported nothing that the case did not read.
         EXPECT_EQ(captured().find("WARNING"), std::string::npos) << captured();
-        EXPECT_TRUE(recorded_reports().empty()) << recorded_reports()[0].text;
+        EXPECT_TRUE(recorded_reports().empty()) << recorded_reports()[0];
     }
 
     static std::string captured()
@@ -98,33 +84,30 @@ jint state_after_own_thread(Fn fn)
 
 } // namespace
 
-// main runs in the configured working directory, where a relative File
-// resolves as a relative open does. A stale value is overwritten; an
-// unavailable folder and an empty extraction directory give no property;
-// the service values come in service mode only, each text made one UTF-16
-// unit per character. The log files' content is judged by the comparison
-// with java.
+// A stale value is overwritten; an unavailable folder and an empty
+// extraction directory give no property; the service values come in service
+// mode only, each text made one UTF-16 unit per character. user.dir, the
+// working directory and the log files are judged by the comparison with java.
 TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
 {
     const std::string description = "Runs the tests \xE2\x80\x93 gr\xC3\xBC\xC3\x9F" "lich";
-    char start[current_directory_size];
-    ASSERT_NE(getcwd(start, sizeof start), nullptr);
+    const std::string folders = "/tmp/orvane-jvm-host/";
     char exe[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
     const struct {
         bool service, manual_start;
         std::vector<std::pair<const char*, std::string>> expected;
     } rows[] = {
-        // With a console and log files, and an extraction directory.
+        // With a console and an extraction directory.
         {false, false,
-         {{"user.dir", session_work}, {"orvane.exe.path", exe}, {"orvane.csidl.appdata", appdata_folder},
-          {"orvane.csidl.local.appdata", local_appdata_folder}, {"orvane.csidl.personal", personal_folder},
+         {{"orvane.exe.path", exe}, {"orvane.csidl.appdata", folders + "AppData/Roaming"},
+          {"orvane.csidl.local.appdata", folders + "AppData/Local"}, {"orvane.csidl.personal", folders + "Documents"},
           {"orvane.extract.path", "/tmp/orvane extract"}, {"orvane.appini.showconsole", "true"},
           {"orvane.service.name", "<null>"}, {"orvane.service.description", "<null>"},
           {"orvane.service.starttype", "<null>"}}},
         // As a service, without the local application data folder.
         {true, true,
-         {{"orvane.csidl.appdata", appdata_folder}, {"orvane.csidl.local.appdata", "<null>"},
+         {{"orvane.csidl.appdata", folders + "AppData/Roaming"}, {"orvane.csidl.local.appdata", "<null>"},
           {"orvane.extract.path", "<null>"}, {"orvane.appini.showconsole", "false"},
           {"orvane.service.name", "OrvaneTest"}, {"orvane.service.description", description},
           {"orvane.service.starttype", "0"}}},
@@ -137,25 +120,16 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
             call_static_string(env, "java/lang/System", "clearProperty", key);
         ASSERT_TRUE(set_system_property(env, "orvane.exe.path", "stale"));
         LauncherConfig& c = launcher_config;
-        c.working_directory = copy_text(session_work.c_str());
         c.show_console = !row.service;
-        c.stdout_mode = c.stderr_mode = row.service ? 0 : 1;
-        c.stdout_file = copy_text((session_work + "/out.log").c_str());
-        c.stderr_file = copy_text((session_work + "/err.log").c_str());
         c.service_name = copy_text("OrvaneTest");
         c.service_description = copy_text(description.c_str());
         c.service_manual_start = row.manual_start;
         service_mode = row.service;
         unavailable_folders = row.service ? std::vector<int>{28} : std::vector<int>{};
         copy_bounded(extract_dir, sizeof extract_dir, row.service ? "" : "/tmp/orvane extract");
-        bool returned = run_main_class(MainInvocation{{0, nullptr}, false});
-        std::string relative = call_static_string(env, "orvane/test/Probe", "relativeFile", "x");
-        EXPECT_EQ(call_static_string(env, "orvane/test/Probe", "restoreStreams", nullptr), "restored");
-        ASSERT_EQ(chdir(start), 0);
-        ASSERT_TRUE(returned);
-        EXPECT_EQ(relative, session_work + "/x|in the working directory");
+        ASSERT_TRUE(run_main_class(MainInvocation{{0, nullptr}, false}));
         for (const auto& [key, value] : row.expected)
-            EXPECT_EQ(call_static_string(env, "orvane/test/Probe", "property", key), value) << key;
+            EXPECT_EQ(call_static_string(env, "orvane/diff/Program", "property", key), value) << key;
     }
 }
 
@@ -164,39 +138,38 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
 // is left pending, and a call on a thread of its own leaves it detached.
 TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
 {
+    static char* throw_args[] = {const_cast<char*>("throw")};
     static const auto primary = [] { return run_main_class(MainInvocation{{0, nullptr}, false}); };
-    static const auto secondary = [] { return run_main_class(MainInvocation{{0, nullptr}, true}); };
-    static const auto set_denied = [] { return set_system_property(jvm_instance.env, "orvane.denied", "x"); };
+    static const auto secondary = [] { return run_main_class(MainInvocation{{1, throw_args}, true}); };
+    static const auto set_empty_key = [] { return set_system_property(jvm_instance.env, "", "x"); };
     const struct {
         const char* main_class;
         const char* stdout_file;  // for stream mode 1, else null
         bool (*call)();
         bool own_thread;
-        ReportKind kind;
-        const char* report;
+        const char* report;  // without the details of a fatal report
         const char* thread;  // in the head of the description
         std::vector<std::string> trace;
     } rows[] = {
-        {"orvane/test/NoSuchClass", nullptr, primary, false, ReportKind::fatal_with_output,
-         "Error locating class: orvane/test/NoSuchClass", "main",
+        {"orvane/test/NoSuchClass", nullptr, primary, false,
+         "fatal_with_output: Error locating class: orvane/test/NoSuchClass", "main",
          {"java.lang.NoClassDefFoundError: orvane/test/NoSuchClass\n",
           "Caused by: java.lang.ClassNotFoundException: orvane.test.NoSuchClass\n"}},
-        {"orvane/test/NoMain", nullptr, primary, false, ReportKind::fatal_with_output,
-         "Error locating method: main(java/lang/String[])", "main",
-         {"java.lang.NoSuchMethodError: static Lorvane/test/NoMain;.main([Ljava/lang/String;)V\n"}},
-        {"orvane/test/Thrower", nullptr, secondary, true, ReportKind::fatal_with_output,
-         "Error invoking method: main(java/lang/String[])", "Orvane thread",
-         {"java.lang.IllegalStateException: thrown by main\n\tat orvane.test.Thrower.main(Thrower.java:5)\n"}},
-        {"orvane/test/Probe", "/nonexistent-orvane-directory/out.log", primary, false, ReportKind::error,
-         "Error instantiating object: java/io/FileOutputStream", "main",
+        {"java/lang/String", nullptr, primary, false,
+         "fatal_with_output: Error locating method: main(java/lang/String[])", "main",
+         {"java.lang.NoSuchMethodError: static Ljava/lang/String;.main([Ljava/lang/String;)V\n"}},
+        {"orvane/diff/Program", nullptr, secondary, true,
+         "fatal_with_output: Error invoking method: main(java/lang/String[])", "Orvane thread",
+         {"java.lang.IllegalStateException: thrown from main\n\tat orvane.diff.Program.main(Program.java:51)\n"}},
+        {"orvane/diff/Program", "/nonexistent-orvane-directory/out.log", primary, false,
+         "error: Error instantiating object: java/io/FileOutputStream", "main",
          {"java.io.FileNotFoundException: /nonexistent-orvane-directory/out.log"}},
-        {"orvane/test/Probe", nullptr, set_denied, false, ReportKind::error, "Error invoking method: setProperty",
-         "main", {"java.lang.SecurityException: orvane.denied is read-only\n\tat "}},
-        {"orvane/test/Probe", nullptr, request_java_exit, true, ReportKind::error, "Error invoking method: exit(int)",
+        {"orvane/diff/Program", nullptr, set_empty_key, false, "error: Error invoking method: setProperty", "main",
+         {"java.lang.IllegalArgumentException: key can't be empty\n\tat "}},
+        {"orvane/diff/Program", nullptr, request_java_exit, true, "error: Error invoking method: exit(int)",
          "Orvane stopper thread", {"java.lang.SecurityException: exit refused: exitVM.0\n"}},
     };
-    // The security manager Guard refuses the property and the exit.
-    ASSERT_EQ(call_static_string(env, "orvane/test/Guard", "install", nullptr), "installed");
+    ASSERT_EQ(call_static_string(env, "orvane/diff/Program", "refuseExit", nullptr), "installed");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.report);
         captured_length = 0;
@@ -205,21 +178,20 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         launcher_config.stdout_file = copy_text(row.stdout_file != nullptr ? row.stdout_file : "");
         bool returned = true;
         jint state_after = JNI_OK;
-        std::string err = capture_stderr([&] {
-            if (row.own_thread)
-                state_after = state_after_own_thread([&] { returned = row.call(); });
-            else
-                returned = row.call();
-        });
+        testing::internal::CaptureStderr();
+        if (row.own_thread)
+            state_after = state_after_own_thread([&] { returned = row.call(); });
+        else
+            returned = row.call();
+        std::string err = testing::internal::GetCapturedStderr();
         EXPECT_FALSE(returned);
         if (row.own_thread) {
             EXPECT_EQ(state_after, JNI_EDETACHED) << "the call left its thread attached";
         }
-        std::vector<Report> reports = recorded_reports();
+        std::vector<std::string> reports = recorded_reports();
         clear_layer_records();
         ASSERT_EQ(reports.size(), 1u);
-        EXPECT_EQ(static_cast<int>(reports[0].kind), static_cast<int>(row.kind)) << reports[0].text;
-        EXPECT_EQ(reports[0].text, row.report);
+        EXPECT_EQ(reports[0].substr(0, reports[0].find(" | details: ")), row.report);
         EXPECT_EQ(captured(), "Exception in thread \"" + std::string(row.thread) + "\" ");
         for (const std::string& part : row.trace)
             EXPECT_NE(err.find(part), std::string::npos) << err;
@@ -227,5 +199,4 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         EXPECT_TRUE(set_system_property(env, "orvane.after.failure", row.report));
         EXPECT_EQ(call_static_string(env, "java/lang/System", "getProperty", "orvane.after.failure"), row.report);
     }
-    EXPECT_EQ(call_static_string(env, "orvane/test/Guard", "uninstall", nullptr), "uninstalled");
 }

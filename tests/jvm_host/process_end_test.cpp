@@ -54,7 +54,8 @@ int create_or_end(const char* options, const char* main_class)
 // System.exit(3) from main; the exit hook must end the process.
 int exit_from_main()
 {
-    create_or_end("-Xmx64m", "orvane/test/Exiter");
+    create_or_end("-Xmx64m", "orvane/diff/Program");
+    launcher_config.app_options = copy_text("exit 3");
     embedded_jar_count = 2;
     launcher_config.remove_extracted_jars_at_exit = true;
     instance_mutex = &instance_mutex;
@@ -132,11 +133,11 @@ jint JNICALL DetachCurrentThread(JavaVM* vm)
 // the end is for good, and the teardown copes with that.
 int local_references()
 {
-    create_or_end("-Xmx64m -Xcheck:jni", "orvane/test/Echo");
+    create_or_end("-Xmx64m -Xcheck:jni", "orvane/diff/Program");
     service_mode = true;
     launcher_config.service_name = copy_text("OrvaneService");
     launcher_config.service_description = copy_text("Orvane's service");
-    launcher_config.static_options = copy_text("static-one static-two");
+    launcher_config.static_options = copy_text("properties static-two");
     copy_bounded(extract_dir, sizeof extract_dir, "/tmp/orvane extract");
     static char* items[500];
     for (int i = 0; i < 500; ++i)
@@ -217,26 +218,25 @@ const Ending endings[] = {
     // Java's own shutdown runs first; then the exit hook releases what the
     // launcher holds and ends the process with System.exit's status.
     {"exit_from_main", exit_from_main, 3,
-     {"java: shutdown hook ran", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
+     {"exiting with 3\nshutdown hook ran\n", "event: remove_console_hook", "event: start_jar_cleanup", "event: close_instance_mutex"},
      {"event: hand_over_to_service_main", "run_main_class returned", "report "}, {}},
     // HotSpot reads the options in order: with the hook options first, its
     // complaint about a later option reaches the capture, not file
     // descriptor 2, which a windowed launcher does not have.
-    {"unknown_option", [] { return create_or_end("-Xmx64m -XX:+OrvaneNoSuchFlag", "orvane/test/Probe"); }, 90,
+    {"unknown_option", [] { return create_or_end("-Xmx64m -XX:+OrvaneNoSuchFlag", "orvane/diff/Program"); }, 90,
      {creation_failed + " | details: Unrecognized VM option 'OrvaneNoSuchFlag'\r\n", "child: create_java_vm failed"},
      {}, {"OrvaneNoSuchFlag"}},
     // An initialization error ends through the abort hook, which leaves the
     // console hook alone.
-    {"heap_sizes_in_conflict", [] { return create_or_end("-Xmx64m -Xms128m", "orvane/test/Probe"); }, abort_exit_code,
+    {"heap_sizes_in_conflict", [] { return create_or_end("-Xmx64m -Xms128m", "orvane/diff/Program"); }, abort_exit_code,
      {"report fatal_with_output: JVM has aborted due to an internal error. | details: "
       "Error occurred during initialization of VM\r\n"
       "Initial heap size set to a larger value than the maximum heap size\r\n",
       "event: close_instance_mutex"},
      {"remove_console_hook", "child: "}, {}},
     {"local_references", local_references, 0,
-     {"event: install_console_ctrl_handler", "java: main got [static-one][static-two][argument-0]",
-      "[argument-499] on main\n",
-      "child: primary true, live references 0\n", "[argument-499] on main\n",
+     {"event: install_console_ctrl_handler", "argument: properties\nargument: static-two\nargument: argument-0\n",
+      "argument: argument-499\n", "child: primary true, live references 0\n", "argument: argument-499\n",
       "child: secondary true, live references at detach 0, creating thread detached\n", "child: capture []\n",
       "child: shutdown_jvm returned"},
      {"report ", "WARNING"}, {"WARNING"}},
