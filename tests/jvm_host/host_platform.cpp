@@ -42,13 +42,12 @@
 
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<std::string> reports;
-bool echo_records = false;
-const char* report_marker = nullptr;
+int record_fd = -1;
 
 static void record_event(const char* name)
 {
-    if (echo_records)
-        dprintf(1, "event: %s\n", name);
+    if (record_fd != -1)
+        dprintf(record_fd, "event: %s\n", name);
 }
 
 static int record_report(const char* kind, const std::string& text)
@@ -64,14 +63,10 @@ static int record_report(const char* kind, const std::string& text)
     }
     std::lock_guard<std::mutex> hold(record_lock);
     reports.push_back(line);
-    if (echo_records)
-        dprintf(1, "report %s\n", line.c_str());
-    if (report_marker != nullptr) {
-        line = report_marker + line;
-        std::replace(line.begin(), line.end(), '\r', ' ');
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        dprintf(2, "%s\n", line.c_str());
-    }
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    if (record_fd != -1)
+        dprintf(record_fd, "report %s\n", line.c_str());
     return 1;
 }
 

@@ -12,13 +12,11 @@
 // a fatal report ends with " | details: " and the captured output.
 std::vector<std::string> recorded_reports();
 void clear_layer_records();
-// When set, reports and the launcher's platform calls ("event:
-// close_instance_mutex") are written to standard output at once, for a
-// child process whose parent reads them.
-extern bool echo_records;
-// When set, every report is also written to standard error at once, as one
-// line that begins with the marker (line breaks become blanks).
-extern const char* report_marker;
+// When not -1, reports ("report " and their record) and the launcher's
+// platform calls ("event: close_instance_mutex") are written to this file
+// descriptor at once, one line each (line breaks become blanks), for a
+// process that reads them.
+extern int record_fd;
 
 // When set, a capture of the standard streams goes through a FIFO and its
 // reader thread, as through the launcher's pipe; otherwise it is switched off.

@@ -68,20 +68,6 @@ protected:
     JNIEnv* env = nullptr;
 };
 
-// Runs fn on a thread of its own; whether fn left that thread attached to
-// the JVM (JNI_OK) or not (JNI_EDETACHED).
-template <typename Fn>
-jint state_after_own_thread(Fn fn)
-{
-    jint state = JNI_OK;
-    std::thread([&] {
-        fn();
-        JNIEnv* own = nullptr;
-        state = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
-    }).join();
-    return state;
-}
-
 } // namespace
 
 // A stale value is overwritten; an unavailable folder and an empty
@@ -177,10 +163,14 @@ TEST_F(JvmSession, FailedCallsAreReportedOnceWithTheirTraces)
         launcher_config.stdout_mode = row.stdout_file != nullptr ? 1 : 0;
         launcher_config.stdout_file = copy_text(row.stdout_file != nullptr ? row.stdout_file : "");
         bool returned = true;
-        jint state_after = JNI_OK;
+        jint state_after = JNI_OK;  // whether the own thread stayed attached
         testing::internal::CaptureStderr();
         if (row.own_thread)
-            state_after = state_after_own_thread([&] { returned = row.call(); });
+            std::thread([&] {
+                returned = row.call();
+                JNIEnv* own = nullptr;
+                state_after = jvm_instance.vm->GetEnv(reinterpret_cast<void**>(&own), JNI_VERSION_1_2);
+            }).join();
         else
             returned = row.call();
         std::string err = testing::internal::GetCapturedStderr();

@@ -33,8 +33,7 @@ namespace {
 // One line of the child's standard output, at once.
 void say(const std::string& line)
 {
-    printf("child: %s\n", line.c_str());
-    fflush(stdout);
+    dprintf(1, "child: %s\n", line.c_str());
 }
 
 // Creates the JVM for a scenario; on failure says why and ends with 90.
@@ -42,7 +41,7 @@ void say(const std::string& line)
 int create_or_end(const char* options, const char* main_class)
 {
     reset_launcher_config(options, main_class);
-    echo_records = true;
+    record_fd = 1;
     std::string failure = create_host_jvm();
     if (!failure.empty()) {
         say(failure);
@@ -212,14 +211,14 @@ const Ending endings[] = {
     // complaint about a later option reaches the capture, not file
     // descriptor 2, which a windowed launcher does not have.
     {"unknown_option", [] { return create_or_end("-Xmx64m -XX:+OrvaneNoSuchFlag", "orvane/diff/Program"); }, 90,
-     {creation_failed + " | details: Unrecognized VM option 'OrvaneNoSuchFlag'\r\n", "child: create_java_vm failed"},
+     {creation_failed + " | details: Unrecognized VM option 'OrvaneNoSuchFlag'  \n", "child: create_java_vm failed"},
      {}, {"OrvaneNoSuchFlag"}},
     // An initialization error ends through the abort hook, which leaves the
     // console hook alone.
     {"heap_sizes_in_conflict", [] { return create_or_end("-Xmx64m -Xms128m", "orvane/diff/Program"); }, abort_exit_code,
      {"report fatal_with_output: JVM has aborted due to an internal error. | details: "
-      "Error occurred during initialization of VM\r\n"
-      "Initial heap size set to a larger value than the maximum heap size\r\n",
+      "Error occurred during initialization of VM  "
+      "Initial heap size set to a larger value than the maximum heap size  \n",
       "event: close_instance_mutex"},
      {"remove_console_hook", "child: "}, {}},
     {"local_references", local_references, 0,
