@@ -18,9 +18,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "app/capture_pipe.h"
@@ -43,6 +41,7 @@
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
 static std::vector<std::string> reports;
 int record_fd = -1;
+const char* report_marker = nullptr;
 
 static void record_event(const char* name)
 {
@@ -67,6 +66,8 @@ static int record_report(const char* kind, const std::string& text)
     std::replace(line.begin(), line.end(), '\n', ' ');
     if (record_fd != -1)
         dprintf(record_fd, "report %s\n", line.c_str());
+    if (report_marker != nullptr)
+        dprintf(2, "%s%s\n", report_marker, line.c_str());
     return 1;
 }
 
@@ -388,38 +389,4 @@ std::string create_host_jvm()
     jni_create_java_vm = jvm_instance.create_java_vm;
     jvm_instance.create_java_vm = create_with_host_paths;
     return create_java_vm() ? "" : "create_java_vm failed";
-}
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument)
-{
-    const char* signature = argument != nullptr ? "(Ljava/lang/String;)Ljava/lang/String;" : "()Ljava/lang/String;";
-    // The call's local references go with its frame.
-    if (env->PushLocalFrame(4) != JNI_OK)
-        return "<failed>";
-    jclass type = env->FindClass(class_name);
-    jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
-    jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
-    bool ready = !env->ExceptionCheck() && id != nullptr && (argument == nullptr || java_argument != nullptr);
-    jobject result = ready ? env->CallStaticObjectMethod(type, id, java_argument) : nullptr;
-    const char* chars = nullptr;
-    std::string text = "<failed>";
-    if (!ready || env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-    } else if (result == nullptr) {
-        text = "<null>";
-    } else if ((chars = env->GetStringUTFChars(static_cast<jstring>(result), nullptr)) != nullptr) {
-        text = chars;
-        env->ReleaseStringUTFChars(static_cast<jstring>(result), chars);
-    }
-    env->PopLocalFrame(nullptr);
-    return text;
 }

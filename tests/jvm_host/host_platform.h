@@ -2,8 +2,6 @@
 // drive HotSpot: what the launcher reports is recorded here for the tests to
 // read.
 #pragma once
-#include <jni.h>
-
 #include <string>
 #include <vector>
 
@@ -17,6 +15,9 @@ void clear_layer_records();
 // descriptor at once, one line each (line breaks become blanks), for a
 // process that reads them.
 extern int record_fd;
+// When set, every report is also written to standard error at once, after
+// the marker.
+extern const char* report_marker;
 
 // When set, a capture of the standard streams goes through a FIFO and its
 // reader thread, as through the launcher's pipe; otherwise it is switched off.
@@ -41,11 +42,3 @@ void reset_launcher_config(const char* jvm_options, const char* main_class);
 // ("dir\a.jar;b.jar") reaches the JVM in the host's ("dir/a.jar:b.jar").
 // Empty on success, else what went wrong.
 std::string create_host_jvm();
-
-// The whole content of a file ("" when it cannot be read).
-std::string file_text(const std::string& path);
-
-// A static String method of a test class with one String argument (or none
-// when argument is null); "<null>" for a null result, "<failed>" when the
-// call could not be made.
-std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument);

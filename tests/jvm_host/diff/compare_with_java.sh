@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs real programs twice, by java and by orvane-host-run with an application
-# file that says the same, and compares standard output, standard error, the
-# exit status and the files the program wrote, byte for byte. Differences by design are listed in
+# file that says the same, and compares standard output, standard error
+# (without the launcher's marked report lines), the exit status and the files
+# the program wrote, byte for byte. Differences by design are listed in
 # intended_differences below; any other difference fails.
 #
 # usage: compare_with_java.sh HOST_RUN JAVA CLASSES (a directory with a blank
@@ -68,7 +69,7 @@ compare() {
         prepare_run
         if [ $side = orvane ]; then
             (cd "$work/run" && ORVANE_HOST_RUN_CAPTURE=$work/capture "$host_run" "$work/apps/$app" "$@" \
-                >"$work/orvane.out" 2>"$work/orvane.err")
+                >"$work/orvane.out" 2>"$work/orvane.err.all")
         elif [[ $name = capture-* ]]; then
             (cd "$work/run" && "$java" "${java_args[@]}" "$@" >"$work/java.out" 2>&1)
         else
@@ -77,6 +78,7 @@ compare() {
         echo $? >"$work/$side.status"
         mv "$work/run" "$work/$side.files"
     done
+    sed '/^orvane-report: /d' "$work/orvane.err.all" >"$work/orvane.err"
     if [[ $name = logs-* || $name = capture-* ]] && { [ -s "$work/orvane.out" ] || [ -s "$work/orvane.err" ]; }; then
         verdict=different
         echo "--- $name: the launcher printed beside its log files or capture:"

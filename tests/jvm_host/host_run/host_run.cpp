@@ -2,8 +2,8 @@
 // application, run on Linux against the build machine's libjvm, so that a
 // real program can be compared with the JDK's own java command. The
 // configuration comes from an application file of orvane-pack; its directory
-// plays the executable's directory. It prints nothing of its own, the
-// launcher's reports included, but why a JVM could not be created.
+// plays the executable's directory. Nothing of its own is printed on success:
+// the launcher's reports go to standard error, one line each, marked.
 #include <unistd.h>
 
 #include <cstdio>
@@ -88,6 +88,7 @@ int main(int argc, char** argv)
         fputs(errors.c_str(), stderr);
         return 2;
     }
+    report_marker = "orvane-report: ";
     capture_file = getenv("ORVANE_HOST_RUN_CAPTURE");
     if (capture_file != nullptr) {
         host_capture_pipe = true;
@@ -99,10 +100,8 @@ int main(int argc, char** argv)
         return 2;
     std::string app_file = argv[1];
     size_t slash = app_file.rfind('/');
-    if (slash != std::string::npos && chdir(app_file.substr(0, slash + 1).c_str()) != 0) {
-        report_error_with_reason(message_text(message_file_access), app_file.c_str());
-        return 0;
-    }
+    if (slash != std::string::npos && chdir(app_file.substr(0, slash + 1).c_str()) != 0)
+        return 2;
     load_values(values);
 
     // The launcher's creation without its Windows-only steps (platform,
@@ -111,7 +110,7 @@ int main(int argc, char** argv)
         return -1;
     std::string failure = create_host_jvm();
     if (!failure.empty()) {
-        fprintf(stderr, "orvane-host-run: %s\n", failure.c_str());
+        fprintf(stderr, "orvane-report: %s\n", failure.c_str());
         return -1;
     }
     if (!run_main_class(MainInvocation{{argc - 2, argv + 2}, false}))
