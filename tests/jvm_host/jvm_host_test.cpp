@@ -334,7 +334,8 @@ class ProcessEnd : public ::testing::TestWithParam<Ending> {};
 // A stale value is overwritten; an unavailable folder and an empty
 // extraction directory give no property; the service values come in service
 // mode only, each text made one UTF-16 unit per character. user.dir, the
-// working directory and the log files are judged by the comparison with java.
+// working directory and the log files' content are judged by the comparison
+// with java; here HotSpot judges the redirection's calls.
 TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
 {
     const std::string description = "Runs the tests \xE2\x80\x93 gr\xC3\xBC\xC3\x9F" "lich";
@@ -345,7 +346,8 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
         bool service, manual_start;
         std::vector<std::pair<const char*, std::string>> expected;
     } rows[] = {
-        // With a console and an extraction directory.
+        // With a console, standard output to a log file and an extraction
+        // directory.
         {false, false,
          {{"orvane.exe.path", exe}, {"orvane.csidl.appdata", folders + "AppData/Roaming"},
           {"orvane.csidl.local.appdata", folders + "AppData/Local"}, {"orvane.csidl.personal", folders + "Documents"},
@@ -368,6 +370,8 @@ TEST_F(JvmSession, LaunchPropertiesReachMainWithTheirValues)
         ASSERT_TRUE(set_system_property(env, "orvane.exe.path", "stale"));
         LauncherConfig& c = launcher_config;
         c.show_console = !row.service;
+        c.stdout_mode = row.service ? 0 : 1;
+        c.stdout_file = copy_text("/dev/null");
         c.service_name = copy_text("OrvaneTest");
         c.service_description = copy_text(description.c_str());
         c.service_manual_start = row.manual_start;
