@@ -280,7 +280,6 @@ void reset_launcher_config(const char* jvm_options, const char* main_class)
     service_mode = false;
     reporting_enabled = true;
     embedded_jar_count = 0;
-    instance_mutex = nullptr;
 }
 
 // ---- the rest of the start-up and JVM-creation surroundings ---------------
@@ -347,12 +346,9 @@ void start_jar_cleanup()
     record_event("start_jar_cleanup");
 }
 
-void* instance_mutex = nullptr;
-
 void close_instance_mutex()
 {
     record_event("close_instance_mutex");
-    instance_mutex = nullptr;
 }
 
 void hand_over_to_service_main(bool run_ok)

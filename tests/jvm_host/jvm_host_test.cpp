@@ -24,7 +24,6 @@
 #include "jvm/jvm_instance.h"
 #include "launcher/configuration.h"
 #include "launcher/embedded_jars.h"
-#include "launcher/startup.h"
 #include "launcher/text_buffers.h"
 #include "ui/reporting.h"
 
@@ -150,7 +149,6 @@ int exit_from_main()
     launcher_config.app_options = copy_text("exit 3");
     embedded_jar_count = 2;
     launcher_config.remove_extracted_jars_at_exit = true;
-    instance_mutex = &instance_mutex;
     run_main_class(MainInvocation{{0, nullptr}, false});
     say("run_main_class returned");
     return 91;
