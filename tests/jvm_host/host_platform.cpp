@@ -18,9 +18,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "app/capture_pipe.h"
@@ -41,44 +39,39 @@
 // ---- records ---------------------------------------------------------------
 
 static std::mutex record_lock;  // the JVM calls the hooks on its own threads
-static std::vector<Report> reports;
-bool echo_records = false;
+static std::vector<std::string> reports;
+int record_fd = -1;
 const char* report_marker = nullptr;
 
 static void record_event(const char* name)
 {
-    if (echo_records)
-        dprintf(1, "event: %s\n", name);
+    if (record_fd != -1)
+        dprintf(record_fd, "event: %s\n", name);
 }
 
-static int record_report(ReportKind kind, const std::string& text)
+static int record_report(const char* kind, const std::string& text)
 {
-    Report report{kind, text, {}};
-    if (kind == ReportKind::fatal_with_output) {
+    std::string line = std::string(kind) + ": " + text;
+    if (strcmp(kind, "fatal_with_output") == 0) {
         // As the launcher's report, the reader is stopped first; the
         // capture stays for the tests to read.
         stop_capture_pipe();
         lock_capture();
-        report.details.assign(captured_output, static_cast<size_t>(captured_length));
+        line += " | details: " + std::string(captured_output, static_cast<size_t>(captured_length));
         unlock_capture();
     }
     std::lock_guard<std::mutex> hold(record_lock);
-    reports.push_back(report);
-    static const char* const names[] = {"error", "error_with_reason", "fatal_with_output"};
-    std::string line = std::string(names[static_cast<int>(kind)]) + ": " + text +
-                       (report.details.empty() ? "" : " | details: " + report.details);
-    if (echo_records)
-        dprintf(1, "report %s\n", line.c_str());
-    if (report_marker != nullptr) {
-        line = report_marker + line;
-        std::replace(line.begin(), line.end(), '\r', ' ');
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        dprintf(2, "%s\n", line.c_str());
-    }
+    reports.push_back(line);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    if (record_fd != -1)
+        dprintf(record_fd, "report %s\n", line.c_str());
+    if (report_marker != nullptr)
+        dprintf(2, "%s%s\n", report_marker, line.c_str());
     return 1;
 }
 
-std::vector<Report> recorded_reports()
+std::vector<std::string> recorded_reports()
 {
     std::lock_guard<std::mutex> hold(record_lock);
     return reports;
@@ -106,11 +99,6 @@ bool executable_path(char* buffer, size_t size)
     return true;
 }
 
-void* load_library(const char* path)
-{
-    return dlopen(path, RTLD_NOW);
-}
-
 void* find_symbol(void* library, const char* name)
 {
     return dlsym(library, name);
@@ -135,18 +123,14 @@ size_t ansi_to_utf16(const char* text, uint16_t* units, size_t capacity)
     return count;
 }
 
-const char* const appdata_folder = "/tmp/orvane-jvm-host/AppData/Roaming";
-const char* const local_appdata_folder = "/tmp/orvane-jvm-host/AppData/Local";
-const char* const personal_folder = "/tmp/orvane-jvm-host/Documents";
 std::vector<int> unavailable_folders;
 
 bool special_folder_path(int folder, char* buffer, size_t size)
 {
     if (std::find(unavailable_folders.begin(), unavailable_folders.end(), folder) != unavailable_folders.end())
         return false;
-    const char* path = folder == 26 ? appdata_folder : folder == 28 ? local_appdata_folder
-                     : folder == 5  ? personal_folder : nullptr;
-    return path != nullptr && copy_bounded(buffer, size, path);
+    const char* name = folder == 26 ? "AppData/Roaming" : folder == 28 ? "AppData/Local" : "Documents";
+    return copy_bounded(buffer, size, (std::string("/tmp/orvane-jvm-host/") + name).c_str());
 }
 
 // Both paths made absolute (the existing part resolved through its links),
@@ -265,11 +249,11 @@ bool reporting_enabled = true;
         return record_report(kind, text + tail);              \
     }
 
-RECORDING_REPORT(report_error, reporting_enabled, ReportKind::error, "")
-RECORDING_REPORT(report_error_with_reason, reporting_enabled, ReportKind::error_with_reason,
+RECORDING_REPORT(report_error, reporting_enabled, "error", "")
+RECORDING_REPORT(report_error_with_reason, reporting_enabled, "error_with_reason",
                  std::string("\n\nReason: ") + strerror(errno))
-RECORDING_REPORT(report_fatal_error_with_output, true, ReportKind::fatal_with_output, "")
-RECORDING_REPORT(report_jvm_failure_with_output, true, ReportKind::fatal_with_output, "")
+RECORDING_REPORT(report_fatal_error_with_output, true, "fatal_with_output", "")
+RECORDING_REPORT(report_jvm_failure_with_output, true, "fatal_with_output", "")
 
 // ---- launcher/configuration.h ----------------------------------------------
 
@@ -296,7 +280,6 @@ void reset_launcher_config(const char* jvm_options, const char* main_class)
     service_mode = false;
     reporting_enabled = true;
     embedded_jar_count = 0;
-    instance_mutex = nullptr;
 }
 
 // ---- the rest of the start-up and JVM-creation surroundings ---------------
@@ -363,12 +346,9 @@ void start_jar_cleanup()
     record_event("start_jar_cleanup");
 }
 
-void* instance_mutex = nullptr;
-
 void close_instance_mutex()
 {
     record_event("close_instance_mutex");
-    instance_mutex = nullptr;
 }
 
 void hand_over_to_service_main(bool run_ok)
@@ -397,7 +377,7 @@ static jint JNICALL create_with_host_paths(JavaVM** vm, void** env, void* argume
 std::string create_host_jvm()
 {
     jvm_instance.library_path = copy_text(ORVANE_LIBJVM_PATH);
-    jvm_instance.module = load_library(jvm_instance.library_path);
+    jvm_instance.module = dlopen(jvm_instance.library_path, RTLD_NOW);
     if (jvm_instance.module == nullptr)
         return std::string("cannot load ") + ORVANE_LIBJVM_PATH + ": " + dlerror();
     if (!resolve_jni_entry_points())
@@ -405,55 +385,4 @@ std::string create_host_jvm()
     jni_create_java_vm = jvm_instance.create_java_vm;
     jvm_instance.create_java_vm = create_with_host_paths;
     return create_java_vm() ? "" : "create_java_vm failed";
-}
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string capture_stderr(const std::function<void()>& fn)
-{
-    char path[] = "/tmp/orvane-output-XXXXXX";
-    int file = mkstemp(path);
-    fflush(stderr);
-    int saved = dup(2);
-    dup2(file, 2);
-    close(file);
-    fn();
-    fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string text = file_text(path);
-    unlink(path);
-    return text;
-}
-
-std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument)
-{
-    const char* signature = argument != nullptr ? "(Ljava/lang/String;)Ljava/lang/String;" : "()Ljava/lang/String;";
-    // The call's local references go with its frame.
-    if (env->PushLocalFrame(4) != JNI_OK)
-        return "<failed>";
-    jclass type = env->FindClass(class_name);
-    jmethodID id = type != nullptr ? env->GetStaticMethodID(type, method, signature) : nullptr;
-    jstring java_argument = id != nullptr && argument != nullptr ? env->NewStringUTF(argument) : nullptr;
-    bool ready = !env->ExceptionCheck() && id != nullptr && (argument == nullptr || java_argument != nullptr);
-    jobject result = ready ? env->CallStaticObjectMethod(type, id, java_argument) : nullptr;
-    const char* chars = nullptr;
-    std::string text = "<failed>";
-    if (!ready || env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-    } else if (result == nullptr) {
-        text = "<null>";
-    } else if ((chars = env->GetStringUTFChars(static_cast<jstring>(result), nullptr)) != nullptr) {
-        text = chars;
-        env->ReleaseStringUTFChars(static_cast<jstring>(result), chars);
-    }
-    env->PopLocalFrame(nullptr);
-    return text;
 }

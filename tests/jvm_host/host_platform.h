@@ -2,29 +2,21 @@
 // drive HotSpot: what the launcher reports is recorded here for the tests to
 // read.
 #pragma once
-#include <jni.h>
-
-#include <functional>
 #include <string>
 #include <vector>
 
-enum class ReportKind { error, error_with_reason, fatal_with_output };
-
-struct Report {
-    ReportKind kind;
-    std::string text;     // the composed message
-    std::string details;  // captured output at the time of a fatal report
-};
-
-// Every report made since the last clear_layer_records, in order.
-std::vector<Report> recorded_reports();
+// Every report made since the last clear_layer_records, in order, as
+// "KIND: TEXT", where KIND is error, error_with_reason or fatal_with_output;
+// a fatal report ends with " | details: " and the captured output.
+std::vector<std::string> recorded_reports();
 void clear_layer_records();
-// When set, reports and the launcher's platform calls ("event:
-// close_instance_mutex") are written to standard output at once, for a
-// child process whose parent reads them.
-extern bool echo_records;
-// When set, every report is also written to standard error at once, as one
-// line that begins with the marker (line breaks become blanks).
+// When not -1, reports ("report " and their record) and the launcher's
+// platform calls ("event: close_instance_mutex") are written to this file
+// descriptor at once, one line each (line breaks become blanks), for a
+// process that reads them.
+extern int record_fd;
+// When set, every report is also written to standard error at once, after
+// the marker.
 extern const char* report_marker;
 
 // When set, a capture of the standard streams goes through a FIFO and its
@@ -35,11 +27,9 @@ extern bool host_capture_pipe;
 // so that an unexpected System.exit cannot pass for a clean end.
 extern bool exit_hook_is_unexpected;
 
-// The folders the special-folder lookup answers with; a folder in
-// unavailable_folders cannot be obtained.
-extern const char* const appdata_folder;
-extern const char* const local_appdata_folder;
-extern const char* const personal_folder;
+// The special-folder lookup answers /tmp/orvane-jvm-host/ and AppData/Roaming,
+// AppData/Local or Documents; a folder in unavailable_folders cannot be
+// obtained.
 extern std::vector<int> unavailable_folders;
 
 // Empties the configuration (the texts the JVM-driving code reads are ""),
@@ -52,13 +42,3 @@ void reset_launcher_config(const char* jvm_options, const char* main_class);
 // ("dir\a.jar;b.jar") reaches the JVM in the host's ("dir/a.jar:b.jar").
 // Empty on success, else what went wrong.
 std::string create_host_jvm();
-
-// The whole content of a file ("" when it cannot be read).
-std::string file_text(const std::string& path);
-// Runs fn with file descriptor 2 sent to a file; returns what was written.
-std::string capture_stderr(const std::function<void()>& fn);
-
-// A static String method of a test class with one String argument (or none
-// when argument is null); "<null>" for a null result, "<failed>" when the
-// call could not be made.
-std::string call_static_string(JNIEnv* env, const char* class_name, const char* method, const char* argument);

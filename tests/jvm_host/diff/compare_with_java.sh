@@ -5,16 +5,13 @@
 # the program wrote, byte for byte. Differences by design are listed in
 # intended_differences below; any other difference fails.
 #
-# usage: compare_with_java.sh HOST_RUN JAVA CLASSES
+# usage: compare_with_java.sh HOST_RUN JAVA CLASSES (a directory with a blank
+# in its name, so that the launcher's quoted class-path option is compared too)
 set -u
-host_run=$(realpath "$1") java=$(realpath "$2")
+host_run=$(realpath "$1") java=$(realpath "$2") classes=$3
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/orvane-diff.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-# The classes are read from a directory with a blank in its name, so that
-# the launcher's quoted class-path option is compared too.
-classes="$work/diff classes"
-cp -r "$3" "$classes"
 export DIFF_CLASSES=$classes DIFF_RUN=$work/run DIFF_LOGS=$work/logs
 failed=0
 
@@ -133,7 +130,7 @@ PY
 # The application files, beside the directory tree the scanned case reads.
 mkdir -p "$work/apps/scan/lib" "$work/apps/scan/Upper"
 cp "$here"/apps/*.toml "$work/apps/"
-(cd "$classes" && "$(dirname "$java")/jar" cf "$work/apps/scan/lib/program.jar" orvane/diff/Program.class)
+(cd "$classes" && "$(dirname "$java")/jar" cf "$work/apps/scan/lib/program.jar" orvane/diff/Program*.class)
 for jar in scan/b.jar scan/Upper/c.JAR scan/z.zip extra.jar; do
     cp /usr/share/java/hamcrest-core.jar "$work/apps/$jar"
 done
