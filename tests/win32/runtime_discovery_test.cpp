@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -61,20 +62,14 @@ void put_file(const std::string& path, const char* text = nullptr, int machine =
     ASSERT_TRUE(write_file(path, bytes)) << "cannot create " << path;
 }
 
-// The file's first characters (in text mode) once it has any, or once it
-// holds the expected text, waiting up to 10 s for another process: a command
-// may write its line in parts.
-std::string wait_for_file(const std::string& path, const char* expected = nullptr)
+// The file's bytes once they are the expected ones, or after 10 s: another
+// process may write them in parts.
+std::string wait_for_file(const std::string& path, const std::string& expected)
 {
-    std::string text;
-    for (int i = 0; i < 200 && (text.empty() || (expected != nullptr && text != expected)); ++i, Sleep(50)) {
-        char bytes[8192];
-        FILE* file = fopen(path.c_str(), "r");
-        text.assign(bytes, file != nullptr ? fread(bytes, 1, sizeof bytes, file) : 0);
-        if (file != nullptr)
-            fclose(file);
-    }
-    return text.empty() ? "(nothing written)" : text;
+    std::string bytes = read_file(path);
+    for (int i = 0; i < 200 && bytes != expected; ++i, Sleep(50))
+        bytes = read_file(path);
+    return bytes;
 }
 
 class Discovery : public ::testing::Test {
@@ -353,7 +348,8 @@ TEST_F(Discovery, TraceTellsWhyARuntimeWasOrWasNotTaken)
     EXPECT_EQ(locate("6"), "(not found)");
     trace_close();
     _putenv("ORVANE_TRACE=");
-    std::string lines = wait_for_file(trace);
+    std::string lines = read_file(trace);
+    lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
     for (const std::string& expected : std::vector<std::string>{
              "search step '0'\n", "search step '6'\n",
              "candidate SOFTWARE\\JavaSoft\\JDK 11.0.1: rejected by the version constraints, or not newer than none\n",
@@ -387,7 +383,7 @@ TEST_F(Discovery, MissingRuntimeShowsTheMessageThenOpensTheDocumentAndRunsTheCom
         EXPECT_EQ(shown[0].caption, "Error");
         EXPECT_EQ(shown[0].text, "Unable to locate suitable Java Runtime (min 1.4;<1.6) on this machine.");
         EXPECT_EQ(wait_for_file(copy, "document bytes"), "document bytes");
-        EXPECT_EQ(wait_for_file(marker, "ran\n"), "ran\n");
+        EXPECT_EQ(wait_for_file(marker, "ran\r\n"), "ran\r\n");
         WIN32_FILE_ATTRIBUTE_DATA written;
         ASSERT_TRUE(GetFileAttributesExA(marker.c_str(), GetFileExInfoStandard, &written));
         EXPECT_GE(written.ftLastWriteTime.dwHighDateTime * 0x100000000ull + written.ftLastWriteTime.dwLowDateTime,
