@@ -68,8 +68,6 @@ TEST(ClassPath, DirectoriesContributeThemselvesAndEveryArchiveBelowThem)
 
 TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
 {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ready()) << scratch.path();
     GrowString class_path{};
     WatchedCall call = call_watching_boxes([&] { return add_directory_archives(&class_path, "no such directory"); });
     grow_string_free(&class_path);
