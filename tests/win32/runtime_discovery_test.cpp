@@ -1,6 +1,5 @@
 // Runtime discovery against the real registry, files and environment of the
-// suite's Wine prefix. Every case clears the runtime keys before and after
-// itself; the cases share a resource lock so that no two run at once.
+// suite's Wine prefix. Every case clears the runtime keys before and after.
 #include "jvm/runtime_discovery.h"
 
 #include <gtest/gtest.h>
@@ -110,7 +109,6 @@ protected:
         launcher_config.java_version_constraints = copy_text(constraints);
         launcher_config.jvm_path_list = copy_text(list.c_str());
     }
-    // A box stays open for hold milliseconds.
     std::string locate(const char* order, DWORD hold = 0)
     {
         launcher_config.runtime_search_order = copy_text(order);

@@ -26,7 +26,6 @@ class CreationFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // Each case runs in a process of its own, which the directory's name holds.
         directory_ = make_test_directory("jvm_creation");
         ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str()));
         SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
@@ -49,8 +48,7 @@ protected:
 
 int create() { return create_jvm() ? 1 : 0; }
 
-// A creation that succeeds. ctest runs each row in a process of its own,
-// as a process can create one JVM only.
+// A creation that succeeds, one per process as a process creates one JVM.
 struct Start {
     const char* name;
     const char* jvm_path;       // null: the built stand-in; else one shipped below the scratch directory
