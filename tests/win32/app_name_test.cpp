@@ -24,12 +24,11 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
     ASSERT_TRUE(write_file(chosen, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool.main\r\n"));
     ASSERT_TRUE(write_file(decoy, "[Application Configuration]\r\nJvmOptions=-Dchosen=tool\r\n"));
 
-    char temp[MAX_PATH], current[MAX_PATH] = "";
+    // The INI file below is found only from the executable's directory.
+    char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     EXPECT_TRUE(SetCurrentDirectoryA(temp));
     EXPECT_TRUE(enter_executable_directory()) << "cannot enter the executable's directory";
-    GetCurrentDirectoryA(sizeof current, current);
-    EXPECT_STRCASEEQ(directory.c_str(), current) << "not in the executable's directory";
     EXPECT_STRCASEEQ(std::string(temp).substr(0, strlen(temp) - 1).c_str(), launch_directory)
         << "the launch directory was not kept";
 
@@ -39,8 +38,7 @@ TEST(ApplicationName, AppNameTemplateReadsTheIniFileOfTheWholeName)
     apply_ini_overrides();
     DeleteFileA(chosen.c_str());
     DeleteFileA(decoy.c_str());
-    EXPECT_STREQ("tool.main.ini", launcher_config.ini_file_name) << "the application name keeps every dot";
-    EXPECT_STREQ("-Dchosen=tool.main", launcher_config.jvm_options) << "not the INI file of the whole name";
+    EXPECT_STREQ("-Dchosen=tool.main", launcher_config.jvm_options) << "not tool.main.ini beside the executable";
 }
 
 } // namespace

@@ -53,9 +53,3 @@ WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold)
     watcher.join();
     return watched;
 }
-
-bool boxes_can_appear()
-{
-    WatchedCall probe = call_watching_boxes([] { return MessageBoxA(nullptr, "probe", "probe", MB_OK); });
-    return probe.result == IDOK && probe.boxes.size() == 1;
-}

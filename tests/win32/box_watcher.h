@@ -24,8 +24,3 @@ struct WatchedCall {
 
 // Each box stays open for hold milliseconds after it was read.
 WatchedCall call_watching_boxes(const std::function<int()>& call, DWORD hold = 0);
-
-// Shows a box of its own and sees it: false when boxes cannot appear (under
-// Wine without a display MessageBoxA fails at once), so that a test of "no
-// box appeared" cannot pass for want of a screen.
-bool boxes_can_appear();

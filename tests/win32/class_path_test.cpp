@@ -68,8 +68,6 @@ TEST(ClassPath, DirectoriesContributeThemselvesAndEveryArchiveBelowThem)
 
 TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
 {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ready()) << scratch.path();
     GrowString class_path{};
     WatchedCall call = call_watching_boxes([&] { return add_directory_archives(&class_path, "no such directory"); });
     grow_string_free(&class_path);
@@ -79,39 +77,16 @@ TEST(ClassPath, ListingThatCannotBeOpenedIsReportedOnceAsRC000001)
     EXPECT_EQ(call.boxes[0].text.rfind("Internal error RC000001\n\nReason: ", 0), 0u) << call.boxes[0].text;
 }
 
-// Makes link, below the current directory, a symbolic link to target (or
-// removes it, target null) with ln or rm of the build machine, and waits up
-// to 5 s for Wine to show (or no longer show) a link to a directory. Wine 8
-// makes no such link through the Win32 calls (CreateSymbolicLinkA pretends,
-// FSCTL_SET_REPARSE_POINT is refused) and cannot remove one either; it starts
-// programs of the build machine, but hands back no handle to wait on.
+// Makes link (absolute) a symbolic link to target with ln of the build
+// machine: Wine 8 makes no such link through the Win32 calls
+// (CreateSymbolicLinkA pretends, FSCTL_SET_REPARSE_POINT is refused).
 bool directory_link(const std::string& link, const char* target)
 {
-    using UnixNameFunction = char*(CDECL*)(const WCHAR*);
-    auto unix_name = reinterpret_cast<UnixNameFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    WCHAR current[MAX_PATH];
-    char* directory = unix_name != nullptr && GetCurrentDirectoryW(MAX_PATH, current) != 0 ? unix_name(current)
-                                                                                         : nullptr;
-    if (directory == nullptr)
-        return false;
-    std::string line = (target != nullptr ? "/bin/ln -s " + std::string(target) : "/bin/rm -f") + " " + directory +
-                       "/" + link;
-    HeapFree(GetProcessHeap(), 0, directory);
-    for (size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\'))
-        line[at] = '/';
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    DWORD wanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    for (int i = 0; i < 100; ++i, Sleep(50)) {
+    return run_on_unix_path("/bin/ln -s " + std::string(target), link, [&link] {
         DWORD attributes = GetFileAttributesA(link.c_str());
-        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & wanted) == wanted) == (target != nullptr))
-            return true;
-    }
-    return false;
+        DWORD wanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & wanted) == wanted;
+    });
 }
 
 // Below a configured directory, a subdirectory that cannot be listed and a
@@ -129,7 +104,8 @@ TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
                 write_file(outer + "\\z.jar", ""));
     ASSERT_TRUE(CreateDirectoryA("links", nullptr) && CreateDirectoryA("links\\sub", nullptr) &&
                 write_file("links\\a.jar", "") && write_file("links\\sub\\b.jar", ""));
-    ASSERT_TRUE(directory_link("links\\loop", ".") && directory_link("links\\sub\\up", ".."))
+    ASSERT_TRUE(directory_link(scratch.path() + "\\links\\loop", ".") &&
+                directory_link(scratch.path() + "\\links\\sub\\up", ".."))
         << "cannot make directory links";
     const struct {
         const char* configured;
@@ -150,5 +126,4 @@ TEST(ClassPath, UnlistableSubdirectoriesAndDirectoryLinksAddNothing)
         EXPECT_EQ(text, row.expected);
         EXPECT_TRUE(call.boxes.empty()) << call.boxes[0].text;
     }
-    EXPECT_TRUE(directory_link("links\\loop", nullptr) && directory_link("links\\sub\\up", nullptr));
 }

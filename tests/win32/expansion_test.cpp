@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "jvm/runtime_discovery.h"
 #include "launcher/expansion_rules.h"
@@ -42,18 +43,17 @@ std::string local_date_and_time()
 
 // The heap rules are proven on the host: here the launcher's pointer width
 // and the memory status must reach them.
-std::string heap_size(uint64_t bytes, int percentage)
-{
-    return std::to_string(heap_megabytes(bytes, percentage, 8 * sizeof(void*))) + "m";
-}
-
 std::string heap_sizes_now()
 {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
     EXPECT_TRUE(GlobalMemoryStatusEx(&status)) << "error " << GetLastError();
-    return heap_size(status.ullAvailPhys, 50) + "|" + heap_size(status.ullAvailPhys, 100) + "|" +
-           heap_size(status.ullTotalPhys, 25) + "|" + heap_size(status.ullTotalPhys, 100);
+    const std::pair<uint64_t, int> rows[] = {
+        {status.ullAvailPhys, 50}, {status.ullAvailPhys, 100}, {status.ullTotalPhys, 25}, {status.ullTotalPhys, 100}};
+    std::string sizes;
+    for (const auto& [bytes, percentage] : rows)
+        sizes += "|" + std::to_string(heap_megabytes(bytes, percentage, 8 * sizeof(void*))) + "m";
+    return sizes;
 }
 
 } // namespace
@@ -79,9 +79,9 @@ TEST(Expansion, ValuesComeFromTheCRuntimesEnvironmentAndTheFoundRuntime)
 
 TEST(Expansion, DateTimeAndHeapSizesAreThoseOfTheMachineNow)
 {
-    std::string before = local_date_and_time() + "|" + heap_sizes_now();
+    std::string before = local_date_and_time() + heap_sizes_now();
     std::string expanded = expand("%DATE%-%time%|%AVAILRAM50%|%AVAILRAM%|%TOTALRAM25%|%TOTALRAM101%");
-    std::string after = local_date_and_time() + "|" + heap_sizes_now();
+    std::string after = local_date_and_time() + heap_sizes_now();
     ASSERT_EQ(before.find('|'), 15u) << before;
     EXPECT_TRUE(expanded == before || expanded == after)
         << "expanded " << expanded << ", before " << before << ", after " << after;

@@ -5,26 +5,50 @@
 
 #include <string>
 
+#include "scenario_launcher.h"
+
+// Runs a program of the build machine with the Unix name of an absolute path
+// (whose directory exists) as its last argument, and waits up to 5 s until
+// done() holds: Wine starts such programs but hands back no handle to wait on.
+template <typename Done>
+bool run_on_unix_path(const std::string& command, const std::string& path, Done done)
+{
+    using UnixNameFunction = char*(CDECL*)(const WCHAR*);
+    auto unix_name = reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    std::wstring directory(path.begin(), path.begin() + path.rfind('\\'));
+    char* unix_directory = unix_name != nullptr ? unix_name(directory.c_str()) : nullptr;
+    if (unix_directory == nullptr)
+        return false;
+    std::string line = command + " " + unix_directory + "/" + path.substr(path.rfind('\\') + 1);
+    HeapFree(GetProcessHeap(), 0, unix_directory);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    for (int i = 0; i < 100; ++i, Sleep(50))
+        if (done())
+            return true;
+    return false;
+}
+
 class ScratchDirectory {
 public:
     ScratchDirectory()
     {
         GetCurrentDirectoryA(sizeof previous_, previous_);
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
         static unsigned serial = 0;
-        path_ = std::string(temp) + "orvane-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(GetTickCount()) + "-" + std::to_string(++serial);
-        ready_ = CreateDirectoryA(path_.c_str(), nullptr) && SetCurrentDirectoryA(path_.c_str());
+        path_ = make_test_directory("scratch-" + std::to_string(++serial));
+        ready_ = SetCurrentDirectoryA(path_.c_str());
     }
-    // Removes by relative names from inside, so that trees nearly as deep as
-    // MAX_PATH below the scratch directory still go.
+    // With rm of the build machine: Wine removes no tree deeper than MAX_PATH
+    // and no directory link.
     ~ScratchDirectory()
     {
-        if (SetCurrentDirectoryA(path_.c_str()))
-            remove_contents("");
         SetCurrentDirectoryA(previous_);
-        RemoveDirectoryA(path_.c_str());
+        run_on_unix_path("/bin/rm -rf", path_,
+                         [this] { return GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES; });
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -33,31 +57,6 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    static void remove_contents(const std::string& prefix)
-    {
-        WIN32_FIND_DATAA entry;
-        HANDLE listing = FindFirstFileA((prefix + "*").c_str(), &entry);
-        if (listing == INVALID_HANDLE_VALUE)
-            return;
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = prefix + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                // A link goes, never what it points to.
-                if (!RemoveDirectoryA(child.c_str()))
-                    DeleteFileA(child.c_str());
-            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                remove_contents(child + "\\");
-                RemoveDirectoryA(child.c_str());
-            } else {
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
-    }
-
     char previous_[MAX_PATH + 1] = "";
     std::string path_;
     bool ready_ = false;

@@ -27,11 +27,6 @@ protected:
         module_ = LoadLibraryExA(built_launcher_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, module_) << "cannot load " << built_launcher_path() << ", error " << GetLastError();
     }
-    void TearDown() override
-    {
-        if (module_ != nullptr)
-            FreeLibrary(module_);
-    }
     std::set<WORD> languages(LPCSTR type, LPCSTR name) const
     {
         std::set<WORD> found;

@@ -26,7 +26,6 @@ class CreationFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // Each case runs in a process of its own, which the directory's name holds.
         directory_ = make_test_directory("jvm_creation");
         ASSERT_TRUE(SetCurrentDirectoryA(directory_.c_str()));
         SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", record_path().c_str());
@@ -49,8 +48,7 @@ protected:
 
 int create() { return create_jvm() ? 1 : 0; }
 
-// A creation that succeeds. ctest runs each row in a process of its own,
-// as a process can create one JVM only.
+// A creation that succeeds, one per process as a process creates one JVM.
 struct Start {
     const char* name;
     const char* jvm_path;       // null: the built stand-in; else one shipped below the scratch directory
@@ -66,7 +64,6 @@ const Start starts[] = {
      "-Xmx%ORVANE_JVM_TEST_HEAP% -Dq=\"a b\"", "C:\\no such dir\\a.jar;;b.jar;",
      {"vfprintf", "abort", "exit", "-Xmx64m", "-Dq=a b", "-Djava.class.path=C:\\no such dir\\a.jar;b.jar"},
      "-Xmx64m -Dq=\"a b\" \"-Djava.class.path=C:\\no such dir\\a.jar;b.jar\""},
-    {"ClassPathOfSeparatorsOnlyAddsNoClassPathOption", nullptr, "", ";;;", {"vfprintf", "abort", "exit"}, ""},
     {"RelativeRuntimeDirectoryIsCurrentDuringTheLoadOnly", "jre\\bin\\client\\jvm.dll", "", "",
      {"vfprintf", "abort", "exit"}, ""},
     {"ForwardSlashesStillGiveTheRuntimeDirectory", "jre/bin/client/jvm.dll", "", "", {"vfprintf", "abort", "exit"},
@@ -100,8 +97,6 @@ TEST_P(JvmCreation, Creates)
     EXPECT_STREQ(launcher_config.jvm_options, start.expanded);
     EXPECT_STREQ(jvm_instance.library_path, library.c_str());
     EXPECT_STREQ(launcher_config.jvm_path_list, library.c_str());
-    EXPECT_NE(jvm_instance.vm, nullptr);
-    EXPECT_NE(jvm_instance.env, nullptr);
     char current[MAX_PATH];
     GetCurrentDirectoryA(sizeof current, current);
     EXPECT_EQ(current, directory_);
