@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "app/capture_pipe.h"
@@ -27,10 +28,23 @@
 
 namespace {
 
+// The shipped launcher's values, from the resource script: a key the
+// application file leaves out keeps them, as a packed launcher does.
+std::map<unsigned, std::string> shipped_values()
+{
+    std::map<unsigned, std::string> values;
+    std::ifstream script(ORVANE_RESOURCE_SCRIPT);
+    const std::regex entry(R"re(^\s*(10[0-4][0-9]),\s*"(.*)"\s*$)re");
+    std::string line;
+    std::smatch match;
+    while (std::getline(script, line))
+        if (std::regex_match(line, match, entry))
+            values[static_cast<unsigned>(std::stoul(match[1]))] = match[2];
+    return values;
+}
+
 // The fields the JVM-driving code reads, filled as load_configuration fills
-// them from the string table. A key the application file leaves out is
-// empty, false or 0: the shipped launcher's values differ from that only in
-// the class path and the log file names, which every case that uses them sets.
+// them from the string table.
 void load_values(const std::map<unsigned, std::string>& values)
 {
     reset_launcher_config("", "");
@@ -39,7 +53,7 @@ void load_values(const std::map<unsigned, std::string>& values)
         auto found = values.find(id);
         return copy_text(found == values.end() || found->second == "<null>" ? "" : found->second.c_str());
     };
-    auto boolean = [&](unsigned id) { return values.count(id) != 0 && config_boolean(text(id)); };
+    auto boolean = [&](unsigned id) { return config_boolean(text(id)); };
     auto integer = [&](unsigned id) { return config_integer(text(id)); };
     c.jvm_options = text(config_jvm_options);
     c.class_path = text(config_class_path);
@@ -82,12 +96,15 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: orvane-host-run APP.toml [ARGUMENT...]\n");
         return 2;
     }
-    std::map<unsigned, std::string> values;
+    std::map<unsigned, std::string> values = shipped_values();
+    std::map<unsigned, std::string> file_values;
     std::string errors;
-    if (!read_application_values(argv[1], &values, &errors)) {
+    if (!read_application_values(argv[1], &file_values, &errors)) {
         fputs(errors.c_str(), stderr);
         return 2;
     }
+    for (const auto& [id, text] : file_values)
+        values[id] = text;
     report_marker = "orvane-report: ";
     capture_file = getenv("ORVANE_HOST_RUN_CAPTURE");
     if (capture_file != nullptr) {
