@@ -5,36 +5,20 @@
 
 #include "standin.h"
 
-const char main_signature[] = "([Ljava/lang/String;)V";
+std::atomic<Object*> system_streams[2];
+// Keeps each printed line whole.
+static SRWLOCK print_lock = SRWLOCK_INIT;
 
-// The current System.out and System.err: set by start_system when the JVM
-// is created, by setOut and setErr from any thread; guarded by system_lock,
-// which also keeps each printed line whole.
-static SRWLOCK system_lock = SRWLOCK_INIT;
-static Object* system_streams[2];  // System.out, System.err
-
-// A PrintStream over a standard handle, which is looked up at each write:
-// the launcher may set up its console after the JVM exists.
-static Object* standard_print_stream(DWORD standard_handle)
-{
-    Object* print = new_object(kind_print_stream, "java/io/PrintStream");
-    print->out = new_object(kind_file_stream, "java/io/FileOutputStream");
-    print->out->standard_handle = standard_handle;
-    return print;
-}
-
+// Each over its standard handle, looked up at each write: the launcher may
+// set up its console after the JVM exists.
 void start_system()
 {
-    system_streams[0] = standard_print_stream(STD_OUTPUT_HANDLE);
-    system_streams[1] = standard_print_stream(STD_ERROR_HANDLE);
-}
-
-Object* system_stream(bool error)
-{
-    AcquireSRWLockShared(&system_lock);
-    Object* stream = system_streams[error];
-    ReleaseSRWLockShared(&system_lock);
-    return stream;
+    for (int error = 0; error < 2; ++error) {
+        Object* print = new_object(kind_print_stream, "java/io/PrintStream");
+        print->out = new_object(kind_file_stream, "java/io/FileOutputStream");
+        print->out->standard_handle = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+        system_streams[error] = print;
+    }
 }
 
 // Bytes go straight to the handle, as Java's unbuffered streams write them;
@@ -48,22 +32,21 @@ void print_line(Object* print_stream, const std::string& text)
         return;
     std::string bytes = text + "\r\n";
     DWORD written = 0;
-    AcquireSRWLockExclusive(&system_lock);
+    AcquireSRWLockExclusive(&print_lock);
     WriteFile(stream->file != nullptr ? stream->file : GetStdHandle(stream->standard_handle), bytes.data(),
               static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ReleaseSRWLockExclusive(&system_lock);
+    ReleaseSRWLockExclusive(&print_lock);
 }
 
-// setProperty(String, String) String: records "property <key>=<value>". No
-// Java code of the stand-in reads a property, so none is kept, and the
-// previous value is always null. A null or empty key or a null value, which
-// Java refuses with an exception, is a launcher fault here.
+// setProperty(String, String) String: records "property <key>=<value>";
+// nothing reads a property, so none is kept and the previous value is null.
+// An empty key, which Java refuses with an exception, is a launcher fault here.
 static void system_set_property(JavaThread*, const jvalue* args, jvalue* result)
 {
-    Object* key = object_of(args[0].l, kind_string, "System.setProperty");
-    Object* value = object_of(args[1].l, kind_string, "System.setProperty");
-    if (key == nullptr || key->text.empty() || value == nullptr)
-        fail_loudly("stand-in JVM: System.setProperty got a null or empty key or a null value");
+    Object* key = object_of(args[0].l, kind_string, "System.setProperty", false);
+    Object* value = object_of(args[1].l, kind_string, "System.setProperty", false);
+    if (key->text.empty())
+        fail_loudly("stand-in JVM: System.setProperty got an empty key");
     record_event("property " + key->text + "=" + value->text);
     result->l = nullptr;
 }
@@ -72,15 +55,11 @@ static void system_set_property(JavaThread*, const jvalue* args, jvalue* result)
 template <bool error>
 static void system_set_stream(JavaThread*, const jvalue* args, jvalue*)
 {
-    Object* print = object_of(args[0].l, kind_print_stream, error ? "System.setErr" : "System.setOut");
-    AcquireSRWLockExclusive(&system_lock);
-    system_streams[error] = print;
-    ReleaseSRWLockExclusive(&system_lock);
+    system_streams[error] = object_of(args[0].l, kind_print_stream, error ? "System.setErr" : "System.setOut");
 }
 
 // The thread that ends the JVM, as HotSpot's VM thread does: it calls the
-// exit hook, which normally ends the process itself; the JVM goes on to end
-// it when the hook returns.
+// exit hook, and ends the process itself when the hook returns.
 static DWORD WINAPI vm_exit_thread(LPVOID parameter)
 {
     jint status = static_cast<jint>(reinterpret_cast<INT_PTR>(parameter));
@@ -93,9 +72,8 @@ static DWORD WINAPI vm_exit_thread(LPVOID parameter)
 void exit_java(jint status)
 {
     record_event("exit " + std::to_string(status));
-    HANDLE thread = CreateThread(nullptr, 0, vm_exit_thread, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(status)),
-                                 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
+    LPVOID parameter = reinterpret_cast<LPVOID>(static_cast<INT_PTR>(status));
+    WaitForSingleObject(CreateThread(nullptr, 0, vm_exit_thread, parameter, 0, nullptr), INFINITE);
     ExitProcess(static_cast<UINT>(status));
 }
 
@@ -104,14 +82,12 @@ static void system_exit(JavaThread*, const jvalue* args, jvalue*)
     exit_java(args[0].i);
 }
 
-// FileOutputStream(String name, boolean append): truncates the file, or
-// appends to it; FileNotFoundException "<name> (error <code>)" when it
-// cannot be opened. Pipes ("\\.\pipe\...") and other devices, and the
-// console, exist already and are opened as they are.
+// FileOutputStream(String name, boolean append): FileNotFoundException
+// "<name> (error <code>)" when it cannot be opened. Devices (pipes among
+// them) and the console are opened as they are.
 static void file_output_stream_init(JavaThread* thread, const jvalue* args, jvalue* result)
 {
-    Object* name = object_of(args[0].l, kind_string, "FileOutputStream(String, boolean)", false);
-    const std::string& path = name->text;
+    const std::string& path = object_of(args[0].l, kind_string, "FileOutputStream(String, boolean)", false)->text;
     bool device = path.compare(0, 4, "\\\\.\\") == 0 || lstrcmpiA(path.c_str(), "CONOUT$") == 0;
     bool append = !device && args[1].z != JNI_FALSE;
     HANDLE file = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
@@ -127,8 +103,7 @@ static void file_output_stream_init(JavaThread* thread, const jvalue* args, jval
     result->l = reinterpret_cast<jobject>(stream);
 }
 
-// PrintStream(OutputStream out), without automatic flushing (the stand-in
-// keeps no buffer, so there is nothing to flush).
+// PrintStream(OutputStream out); the stand-in keeps no buffer to flush.
 static void print_stream_init(JavaThread*, const jvalue* args, jvalue* result)
 {
     Object* out = reinterpret_cast<Object*>(args[0].l);
@@ -142,7 +117,6 @@ static void print_stream_init(JavaThread*, const jvalue* args, jvalue* result)
 // Every class the stand-in knows: the part of the Java library a launcher
 // uses, the exceptions the stand-in throws, and the test main classes.
 static const ClassInfo class_table[] = {
-    {"java/lang/Object", {}},
     {"java/lang/String", {}},
     {"java/lang/System",
      {{"setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", true, system_set_property},
@@ -167,38 +141,6 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/Script", {{"main", main_signature, true, script_main}}},
 };
 
-static const size_t class_count = sizeof class_table / sizeof class_table[0];
-
-// The class objects, one per entry of class_table, made when the DLL is loaded.
-static Object* make_class_objects()
-{
-    static Object objects[class_count];
-    for (size_t i = 0; i < class_count; ++i) {
-        objects[i].kind = kind_class;
-        objects[i].klass = &class_table[i];
-    }
-    return objects;
-}
-
-static Object* const class_objects = make_class_objects();
-
-Object* find_class_object(const char* name)
-{
-    for (size_t i = 0; i < class_count; ++i)
-        if (strcmp(class_table[i].name, name) == 0)
-            return &class_objects[i];
-    return nullptr;
-}
-
-const Method* find_method(const ClassInfo* klass, const char* name, const char* signature, bool is_static)
-{
-    for (const Method& method : klass->methods)
-        if (method.name != nullptr && strcmp(method.name, name) == 0 && strcmp(method.signature, signature) == 0 &&
-            method.is_static == is_static)
-            return &method;
-    return nullptr;
-}
-
 const ClassInfo* owner_of(const Method* method)
 {
     for (const ClassInfo& klass : class_table)
@@ -209,10 +151,15 @@ const ClassInfo* owner_of(const Method* method)
 
 Object* new_object(ObjectKind kind, const char* class_name)
 {
-    Object* object = new Object();
-    object->kind = kind;
-    object->klass = find_class_object(class_name)->klass;
-    return object;
+    for (const ClassInfo& klass : class_table) {
+        if (strcmp(klass.name, class_name) == 0) {
+            Object* object = new Object();
+            object->kind = kind;
+            object->klass = &klass;
+            return object;
+        }
+    }
+    return nullptr;
 }
 
 void throw_java(JavaThread* thread, const char* class_name, const std::string& message)

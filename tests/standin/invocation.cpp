@@ -1,25 +1,20 @@
-// The JNI invocation interface of the stand-in: the exported entry points
-// JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs, and the JavaVM
-// function table.
+// The JNI invocation interface of the stand-in: its entry points and JavaVM.
 #define _JNI_IMPLEMENTATION_   // jni.h then declares the entry points as exported
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 #include "standin.h"
 
-// The life of the one JVM a process can have: a failed creation leaves
-// none; a created or destroyed JVM stays.
+// The one JVM a process can have; a failed creation leaves none.
 enum VmState { vm_none, vm_created, vm_destroyed };
 static std::atomic<VmState> vm_state(vm_none);
 
 VmHooks vm_hooks = {nullptr, nullptr, nullptr};
 
-// The JNI versions of JDK 17 but 1.1.
+// The JNI versions of JDK 17 (1.2 to 10) but 1.1.
 static bool is_supported_version(jint version)
 {
-    return version == JNI_VERSION_1_2 || version == JNI_VERSION_1_4 || version == JNI_VERSION_1_6 ||
-           version == JNI_VERSION_1_8 || version == JNI_VERSION_9 || version == JNI_VERSION_10;
+    return version >= JNI_VERSION_1_2 && version <= JNI_VERSION_10;
 }
 
 void vm_diagnostic(const char* format, ...)
@@ -46,9 +41,8 @@ static bool starts_with(const char* text, const char* prefix)
     return strncmp(text, prefix, strlen(prefix)) == 0;
 }
 
-// "-XX:StandinConsole=COLSxROWS": the process gets a console (unless it has
-// one) whose screen buffer has that size, as a launcher gives itself one
-// outside the NT family.
+// "-XX:StandinConsole=COLSxROWS": a console (unless the process has one)
+// of that screen buffer size, as a launcher gives itself one outside the NT family.
 static void make_console(const char* size)
 {
     int columns = 0, rows = 0;
@@ -63,11 +57,9 @@ static void make_console(const char* size)
     CloseHandle(console);
 }
 
-// Takes the options in array order into vm_hooks; every -D and -X option is
-// accepted and has no effect but "-XX:StandinConsole=COLSxROWS", which gives
-// the process a console. The first unknown option is reported through the
-// "vfprintf" hook only when that hook came earlier in the array, and ends
-// the creation with JNI_EINVAL, as HotSpot does.
+// Takes the options in array order into vm_hooks; -D and -X options have no
+// effect but the console's. The first unknown option ends the creation with
+// JNI_EINVAL, reported through a "vfprintf" hook only when one came earlier.
 static jint apply_options(const JavaVMInitArgs* init)
 {
     vm_hooks = VmHooks{nullptr, nullptr, nullptr};
@@ -90,44 +82,41 @@ static jint apply_options(const JavaVMInitArgs* init)
     return JNI_OK;
 }
 
-// Attaches the calling native thread, or finds it attached already: then
-// it keeps its env and its Java name. Records "attach <name>" with the name
-// the caller asked for, so the record shows what a launcher passed even for
-// an attached thread.
+// Attaches the calling native thread unless it is attached (it then keeps
+// its env and name); records "attach <name>" with the name asked for. The
+// stand-in needs the arguments and a name, which the launcher always gives.
 static jint JNICALL attach_current_thread(JavaVM*, void** penv, void* args)
 {
     const JavaVMAttachArgs* attach = static_cast<const JavaVMAttachArgs*>(args);
-    if (penv == nullptr || attach == nullptr || attach->name == nullptr)
-        fail_loudly("stand-in JVM: AttachCurrentThread needs an env pointer and a thread name");
     *penv = nullptr;
     if (vm_state != vm_created)
         return JNI_ERR;
     if (!is_supported_version(attach->version))
         return JNI_EVERSION;
-    if (current_thread() == nullptr)
-        make_current_thread(new_java_thread(attach->name));
+    if (current_thread == nullptr)
+        current_thread = new_java_thread(attach->name);
     record_event(std::string("attach ") + attach->name);
-    *penv = &current_thread()->env;
+    *penv = &current_thread->env;
     return JNI_OK;
 }
 
 // Detaching a thread that is not attached does nothing and succeeds.
-// Records "detach" either way.
 static jint JNICALL detach_current_thread(JavaVM*)
 {
     if (vm_state != vm_created)
         return JNI_ERR;
-    record_event("detach");
     end_current_thread();
     return JNI_OK;
 }
 
-// Waits until every other Java thread has ended; records "destroy" then.
+// Records "destroy" once every other Java thread has ended, as Java waits
+// for its non-daemon threads (the stand-in has no daemon threads).
 static jint JNICALL destroy_java_vm(JavaVM*)
 {
     if (vm_state != vm_created)
         return JNI_ERR;
-    wait_for_other_threads();
+    while (live_threads > (current_thread != nullptr ? 1 : 0))
+        Sleep(10);
     vm_state = vm_destroyed;
     record_event("destroy");
     return JNI_OK;
@@ -138,12 +127,27 @@ static const JNIInvokeInterface_ vm_table = {nullptr, nullptr, nullptr, destroy_
                                              detach_current_thread, nullptr, nullptr};
 static JavaVM java_vm = {&vm_table};
 
-// Everything of JNI_CreateJavaVM but its record.
-static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init)
+// Records "create <count>" and one "option <index> <text>" per option
+// before any is refused. Two options of the suite's own are read first: a
+// record path for a process that does not inherit the test's environment
+// (a service), and a pause that makes the creation slow.
+JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args)
 {
-    if (pvm == nullptr || penv == nullptr || init == nullptr || init->nOptions < 0 ||
-        (init->nOptions > 0 && init->options == nullptr))
-        fail_loudly("stand-in JVM: JNI_CreateJavaVM got no JVM or env pointer or no option array");
+    const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
+    static const char record_option[] = "-Dorvane.standin.record=";
+    static const char delay_option[] = "-Dorvane.standin.create.delay=";
+    for (jint i = 0; i < init->nOptions; ++i) {
+        const char* text = init->options[i].optionString != nullptr ? init->options[i].optionString : "";
+        if (starts_with(text, record_option))
+            SetEnvironmentVariableA("ORVANE_STANDIN_RECORD", text + strlen(record_option));
+        else if (starts_with(text, delay_option))
+            Sleep(static_cast<DWORD>(atoi(text + strlen(delay_option))));
+    }
+    record_event("create " + std::to_string(init->nOptions));
+    for (jint i = 0; i < init->nOptions; ++i) {
+        const char* text = init->options[i].optionString;
+        record_event("option " + std::to_string(i) + " " + (text != nullptr ? text : "(null)"));
+    }
     if (vm_state != vm_none)
         fail_loudly("stand-in JVM: JNI_CreateJavaVM was called again after a JVM was created");
     *pvm = nullptr;
@@ -154,40 +158,11 @@ static jint create_java_vm(JavaVM** pvm, void** penv, const JavaVMInitArgs* init
     if (result != JNI_OK)
         return result;
     start_system();
-    JavaThread* main_thread = new_java_thread("main");
-    make_current_thread(main_thread);
+    current_thread = new_java_thread("main");
     vm_state = vm_created;
     *pvm = &java_vm;
-    *penv = &main_thread->env;
+    *penv = &current_thread->env;
     return JNI_OK;
-}
-
-// Records "create <count>" and one "option <index> <text>" per option on
-// entry, before any option is refused, then "created" or
-// "create failed <code>". Two options of the suite's own are read first: a
-// record path for a process that does not inherit the test's environment
-// (a service), and a pause that makes the creation slow.
-JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args)
-{
-    const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
-    jint count = init != nullptr && init->options != nullptr ? init->nOptions : 0;
-    static const char record_option[] = "-Dorvane.standin.record=";
-    static const char delay_option[] = "-Dorvane.standin.create.delay=";
-    for (jint i = 0; i < count; ++i) {
-        const char* text = init->options[i].optionString != nullptr ? init->options[i].optionString : "";
-        if (starts_with(text, record_option))
-            set_record_path(text + strlen(record_option));
-        else if (starts_with(text, delay_option))
-            Sleep(static_cast<DWORD>(atoi(text + strlen(delay_option))));
-    }
-    record_event("create " + std::to_string(count));
-    for (jint i = 0; i < count; ++i) {
-        const char* text = init->options[i].optionString;
-        record_event("option " + std::to_string(i) + " " + (text != nullptr ? text : "(null)"));
-    }
-    jint result = create_java_vm(pvm, penv, init);
-    record_event(result == JNI_OK ? std::string("created") : "create failed " + std::to_string(result));
-    return result;
 }
 
 // A launcher needs this entry point but never calls it.
@@ -196,8 +171,7 @@ JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*)
     fail_loudly("stand-in JVM: JNI_GetDefaultJavaVMInitArgs was called");
 }
 
-// Records "load <current directory>" when the library is loaded: a
-// launcher makes the runtime's directory current while it loads the JVM.
+// Records "load <current directory>": a launcher loads the JVM from within its directory.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH) {

@@ -1,21 +1,18 @@
-// The Java threads of the stand-in and the JNIEnv functions a launcher
-// calls. Each function first checks that the env is the calling thread's
-// own; a use that a real JVM leaves undefined (a null or mistyped reference,
-// a call into Java with an exception pending) and every other function of
-// the table end the process with fail_loudly instead of going on by luck.
+// The Java threads and the JNIEnv functions a launcher calls. A use a real
+// JVM leaves undefined (another thread's env, a mistyped reference, a call
+// with an exception pending) and every other function end in fail_loudly.
 #include <cstring>
 
 #include "standin.h"
 
-// Runs the method an ID names, its arguments read from a va_list in
-// signature order (the class world's methods take only references, int and
-// boolean): a constructor of the class (NewObjectV) or a static method
-// (CallStatic*MethodV), which jni.h's variadic C++ functions call. A main
-// call is recorded as "main <class> <argc>" and one "arg <i> <text>" per
-// argument. An exception the method throws stays pending.
-static jvalue call_listed(JNIEnv* env, jclass clazz, jmethodID id, va_list list, bool constructor,
-                          const char* function)
+// NewObjectV (constructor true), CallStaticObjectMethodV and
+// CallStaticVoidMethodV (Result void), the arguments (references, int,
+// boolean) read from the va_list. A main call is recorded as
+// "main <class> <argc>" and one "arg <i> <text>" per argument.
+template <typename Result, bool constructor>
+static Result JNICALL call_method_v(JNIEnv* env, jclass clazz, jmethodID id, va_list list)
 {
+    const char* function = constructor ? "NewObjectV" : "CallStatic*MethodV";
     JavaThread* thread = thread_of(env, function);
     const ClassInfo* klass = object_of(clazz, kind_class, function, false)->klass;
     const Method* method = reinterpret_cast<const Method*>(id);
@@ -48,30 +45,20 @@ static jvalue call_listed(JNIEnv* env, jclass clazz, jmethodID id, va_list list,
     jvalue result;
     result.j = 0;
     method->body(thread, args, &result);
-    return result;
-}
-
-// NewObjectV (constructor true), CallStaticObjectMethodV and
-// CallStaticVoidMethodV (Result void).
-template <typename Result, bool constructor>
-static Result JNICALL call_method_v(JNIEnv* env, jclass clazz, jmethodID id, va_list list)
-{
-    const char* function = constructor ? "NewObjectV" : "CallStatic*MethodV";
-    return static_cast<Result>(call_listed(env, clazz, id, list, constructor, function).l);
+    return static_cast<Result>(result.l);
 }
 
 static jclass JNICALL find_class(JNIEnv* env, const char* name)
 {
     JavaThread* thread = thread_of(env, "FindClass");
-    Object* klass = find_class_object(name);
+    Object* klass = new_object(kind_class, name);
     if (klass == nullptr)
         throw_java(thread, "java/lang/NoClassDefFoundError", name);
     return reinterpret_cast<jclass>(klass);
 }
 
-// Describes the pending exception and clears it, as HotSpot's
-// ExceptionDescribe does: the thread's part is the JVM's own diagnostic,
-// the rest is the exception's printStackTrace on the current System.err.
+// Prints and clears the pending exception as HotSpot does: the thread's part
+// through the JVM's diagnostic, the rest on the current System.err.
 static void JNICALL exception_describe(JNIEnv* env)
 {
     JavaThread* thread = thread_of(env, "ExceptionDescribe");
@@ -82,7 +69,7 @@ static void JNICALL exception_describe(JNIEnv* env)
     std::string summary = dotted(exception->klass->name) + ": " + exception->text;
     record_event("describe " + summary);
     vm_diagnostic("Exception in thread \"%s\" ", thread->name.c_str());
-    print_line(system_stream(true), summary);
+    print_line(system_streams[1], summary);
 }
 
 static void JNICALL exception_clear(JNIEnv* env)
@@ -101,25 +88,25 @@ static void JNICALL delete_local_ref(JNIEnv* env, jobject)
     thread_of(env, "DeleteLocalRef");
 }
 
-// GetMethodID and GetStaticMethodID. Throws NoSuchMethodError when no
-// method matches name, signature and static-ness, with HotSpot's message:
-// "static " for a static lookup, then the class descriptor, a dot, the name
-// and the signature.
+// GetMethodID and GetStaticMethodID; NoSuchMethodError with HotSpot's message.
 template <bool is_static>
 static jmethodID JNICALL get_method_id(JNIEnv* env, jclass clazz, const char* name, const char* signature)
 {
     const char* function = is_static ? "GetStaticMethodID" : "GetMethodID";
     JavaThread* thread = thread_of(env, function);
     const ClassInfo* klass = object_of(clazz, kind_class, function, false)->klass;
-    const Method* method = find_method(klass, name, signature, is_static);
+    const Method* method = nullptr;
+    for (const Method& candidate : klass->methods)
+        if (candidate.name != nullptr && strcmp(candidate.name, name) == 0 &&
+            strcmp(candidate.signature, signature) == 0 && candidate.is_static == is_static)
+            method = &candidate;
     if (method == nullptr)
         throw_java(thread, "java/lang/NoSuchMethodError",
                    std::string(is_static ? "static " : "") + "L" + klass->name + ";." + name + signature);
     return reinterpret_cast<jmethodID>(const_cast<Method*>(method));
 }
 
-// Java strings are kept in the ANSI code page, the one every output of the
-// stand-in uses.
+// Java strings are kept in the ANSI code page, that of every output of the stand-in.
 static jstring JNICALL new_java_string(JNIEnv* env, const jchar* unicode, jsize length)
 {
     thread_of(env, "NewString");
@@ -136,10 +123,7 @@ static jstring JNICALL new_java_string(JNIEnv* env, const jchar* unicode, jsize 
 static jobjectArray JNICALL new_object_array(JNIEnv* env, jsize length, jclass element_class, jobject initial)
 {
     thread_of(env, "NewObjectArray");
-    object_of(element_class, kind_class, "NewObjectArray", false);
-    if (length < 0)
-        fail_loudly("stand-in JVM: NewObjectArray got a negative length");
-    Object* array = new_object(kind_array, "java/lang/Object");
+    Object* array = new_object(kind_array, object_of(element_class, kind_class, "NewObjectArray", false)->klass->name);
     array->elements.assign(static_cast<size_t>(length), reinterpret_cast<Object*>(initial));
     return reinterpret_cast<jobjectArray>(array);
 }
@@ -153,15 +137,14 @@ static void JNICALL set_object_array_element(JNIEnv* env, jobjectArray array, js
     object->elements[static_cast<size_t>(index)] = reinterpret_cast<Object*>(value);
 }
 
-// The function of every slot the stand-in does not implement. It never
-// returns, so its empty parameter list does no harm to the caller's stack.
+// Every slot the stand-in does not implement. It never returns, so its
+// empty parameter list does no harm to the caller's stack.
 [[noreturn]] static void JNICALL unimplemented()
 {
     fail_loudly("stand-in JVM: a JNI function that it does not implement was called");
 }
 
-// The table is filled by field name, so its layout is jni.h's own; the
-// four reserved slots stay null.
+// Filled by field name, so the layout is jni.h's; the reserved slots stay null.
 static JNINativeInterface_ make_env_table()
 {
     JNINativeInterface_ table = {};
@@ -186,58 +169,29 @@ static JNINativeInterface_ make_env_table()
 
 static const JNINativeInterface_ env_table = make_env_table();
 
-// The live Java threads, guarded by threads_lock; thread_ended is woken
-// whenever one ends.
-static SRWLOCK threads_lock = SRWLOCK_INIT;
-static CONDITION_VARIABLE thread_ended = CONDITION_VARIABLE_INIT;
-static int live_threads = 0;
-// The thread-local slot holding the JavaThread of the calling native thread.
-static const DWORD current_thread_slot = TlsAlloc();
+std::atomic<int> live_threads(0);
+thread_local JavaThread* current_thread = nullptr;
 
 JavaThread* new_java_thread(const std::string& name)
 {
     JavaThread* thread = new JavaThread();
     thread->env.functions = &env_table;
     thread->name = name;
-    AcquireSRWLockExclusive(&threads_lock);
     ++live_threads;
-    ReleaseSRWLockExclusive(&threads_lock);
     return thread;
-}
-
-JavaThread* current_thread()
-{
-    return static_cast<JavaThread*>(TlsGetValue(current_thread_slot));
-}
-
-void make_current_thread(JavaThread* thread)
-{
-    TlsSetValue(current_thread_slot, thread);
 }
 
 void end_current_thread()
 {
-    if (current_thread() == nullptr)
+    if (current_thread == nullptr)
         return;
-    make_current_thread(nullptr);
-    AcquireSRWLockExclusive(&threads_lock);
+    current_thread = nullptr;
     --live_threads;
-    WakeAllConditionVariable(&thread_ended);
-    ReleaseSRWLockExclusive(&threads_lock);
-}
-
-void wait_for_other_threads()
-{
-    int own = current_thread() != nullptr ? 1 : 0;
-    AcquireSRWLockExclusive(&threads_lock);
-    while (live_threads > own)
-        SleepConditionVariableSRW(&thread_ended, &threads_lock, INFINITE, 0);
-    ReleaseSRWLockExclusive(&threads_lock);
 }
 
 JavaThread* thread_of(JNIEnv* env, const char* function)
 {
-    if (env == nullptr || reinterpret_cast<JavaThread*>(env) != current_thread())
+    if (env == nullptr || reinterpret_cast<JavaThread*>(env) != current_thread)
         fail_loudly(std::string("stand-in JVM: ") + function +
                     " called with a JNIEnv that is not the calling thread's own");
     return reinterpret_cast<JavaThread*>(env);

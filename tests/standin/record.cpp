@@ -2,29 +2,17 @@
 // stand-in refuses what it does not support.
 #include "standin.h"
 
-// The path an option -Dorvane.standin.record= gave, for a process (a
-// service) that does not inherit the test's environment.
-static char option_path[MAX_PATH];
-
-void set_record_path(const char* path)
-{
-    lstrcpynA(option_path, path, sizeof option_path);
-}
-
 void record_event(const std::string& event)
 {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("ORVANE_STANDIN_RECORD", path, sizeof path);
-    if (length == 0)
-        lstrcpynA(path, option_path, sizeof path);
-    if (length >= sizeof path || path[0] == '\0')
+    if (length == 0 || length >= sizeof path)
         return;
     std::string line;
     for (char c : event)
         line += c == '\n' ? std::string("\\n") : std::string(1, c);
     line += '\n';
-    // FILE_APPEND_DATA makes each write land at the end, even when several
-    // threads or processes write the same record.
+    // Each write lands at the end, even when threads or processes write at once.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;

@@ -1,5 +1,4 @@
-// The main classes the test suite starts, written in C++ inside the
-// stand-in. Each is public static void main(String[]).
+// The main classes the test suite starts, each public static void main(String[]).
 #include <cstdlib>
 
 #include "standin.h"
@@ -15,7 +14,7 @@ static std::vector<std::string> main_arguments(const jvalue* args)
     return texts;
 }
 
-// An argument as a number, as C's atoi reads it, or the fallback when there is none.
+// An argument as atoi reads it, or the fallback when there is none.
 static DWORD number_argument(const std::vector<std::string>& arguments, size_t index, int fallback)
 {
     return static_cast<DWORD>(index < arguments.size() ? atoi(arguments[index].c_str()) : fallback);
@@ -26,21 +25,21 @@ void print_main(JavaThread*, const jvalue* args, jvalue*)
 {
     std::vector<std::string> arguments = main_arguments(args);
     for (size_t i = 0; i < arguments.size(); ++i)
-        print_line(system_stream(false), "argument " + std::to_string(i) + ": " + arguments[i]);
+        print_line(system_streams[0], "argument " + std::to_string(i) + ": " + arguments[i]);
 }
 
 // orvane.demo.Hello, the demo the launcher ships with: a greeting, then as Print.
 void hello_main(JavaThread* thread, const jvalue* args, jvalue* result)
 {
-    print_line(system_stream(false), "Hello from orvane.demo.Hello");
+    print_line(system_streams[0], "Hello from orvane.demo.Hello");
     print_main(thread, args, result);
 }
 
-// Set by a main call of orvane.standin.Wait with the argument "stop"; lives as long as the DLL.
+// Set by a main call of orvane.standin.Wait with the argument "stop".
 static HANDLE wait_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
-// orvane.standin.Wait: blocks until another main call of the class passes
-// "stop", as a service's stop arguments do, or for a minute at most.
+// orvane.standin.Wait: blocks until another main call passes "stop", as a
+// service's stop arguments do, or for a minute at most.
 void wait_main(JavaThread*, const jvalue* args, jvalue*)
 {
     if (main_arguments(args) == std::vector<std::string>{"stop"}) {
@@ -56,27 +55,23 @@ static DWORD tarry_sleep_ms;
 
 static DWORD WINAPI tarry_thread(void* java_thread)
 {
-    make_current_thread(static_cast<JavaThread*>(java_thread));
+    current_thread = static_cast<JavaThread*>(java_thread);
     Sleep(tarry_sleep_ms);
     record_event("linger done");
     end_current_thread();
     return 0;
 }
 
-// orvane.standin.Tarry: starts a non-daemon Java thread that sleeps for
-// the first argument's milliseconds (1000 without one), then records
-// "linger done"; main returns at once.
+// orvane.standin.Tarry: returns at once, leaving a non-daemon Java thread that
+// sleeps the first argument's milliseconds (1000 without one), then records "linger done".
 void tarry_main(JavaThread*, const jvalue* args, jvalue*)
 {
     tarry_sleep_ms = number_argument(main_arguments(args), 0, 1000);
-    HANDLE started = CreateThread(nullptr, 0, tarry_thread, new_java_thread("Thread-0"), 0, nullptr);
-    if (started == nullptr)
-        fail_loudly("stand-in JVM: orvane.standin.Tarry cannot start its thread");
-    CloseHandle(started);
+    CloseHandle(CreateThread(nullptr, 0, tarry_thread, new_java_thread("Thread-0"), 0, nullptr));
 }
 
-// orvane.standin.Signal: sets the named event that ORVANE_STANDIN_SIGNAL
-// names, so a benchmark sees the moment main is entered.
+// orvane.standin.Signal: sets the event ORVANE_STANDIN_SIGNAL names, so a
+// benchmark sees the moment main is entered.
 void signal_main(JavaThread*, const jvalue*, jvalue*)
 {
     char name[256] = "";
@@ -87,8 +82,8 @@ void signal_main(JavaThread*, const jvalue*, jvalue*)
 }
 
 // orvane.standin.Window: waits the first argument's milliseconds, then shows
-// a window of its own for the second argument's milliseconds (0: shows
-// none), pumping its messages, and records whether it came to the front.
+// a window for the second argument's milliseconds (0: none) and records
+// whether it came to the front.
 void window_main(JavaThread*, const jvalue* args, jvalue*)
 {
     std::vector<std::string> arguments = main_arguments(args);
@@ -98,9 +93,8 @@ void window_main(JavaThread*, const jvalue* args, jvalue*)
         return;
     HWND window = CreateWindowExA(0, "STATIC", "Orvane test window", WS_OVERLAPPEDWINDOW, 40, 40, 320, 200, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
-    // Shown without taking the front itself: bringing it there is the splash's part.
+    // Bringing it to the front is the splash's part.
     ShowWindow(window, SW_SHOWNOACTIVATE);
-    record_event(window != nullptr ? "window shown" : "window failed");
     // Tests run side by side, and another's window may take the front later.
     bool came_to_front = false;
     for (DWORD start = GetTickCount(); GetTickCount() - start < lifetime;) {
@@ -114,12 +108,11 @@ void window_main(JavaThread*, const jvalue* args, jvalue*)
     DestroyWindow(window);
 }
 
-// orvane.standin.Console: prints a line, then records what the process's
-// console shows (title, window, text), and whether it outlives a WM_QUIT
-// that is peeked at and one that is taken off the queue.
+// orvane.standin.Console: prints a line, records the process's console
+// (title, window, text) and whether it outlives a WM_QUIT peeked at and one taken.
 void console_main(JavaThread*, const jvalue*, jvalue*)
 {
-    print_line(system_stream(false), "to the console");
+    print_line(system_streams[0], "to the console");
     char title[256] = "";
     GetConsoleTitleA(title, sizeof title);
     std::string own_title = "ovc" + std::to_string(GetCurrentProcessId());
@@ -136,8 +129,7 @@ void console_main(JavaThread*, const jvalue*, jvalue*)
             DWORD read = 0;
             ReadConsoleOutputCharacterA(output, &text[0], static_cast<DWORD>(text.size()), COORD{0, row}, &read);
             text.resize(text.find_last_not_of(' ') + 1);
-            if (!text.empty())
-                record_event("console text " + text);
+            record_event("console text " + text);
         }
     }
     CloseHandle(output);
@@ -149,21 +141,16 @@ void console_main(JavaThread*, const jvalue*, jvalue*)
     record_event(GetConsoleWindow() != nullptr ? "after quit console yes" : "after quit console no");
 }
 
-// Waits for the named event, then does what a fatal error inside the JVM
-// does, on a thread of its own.
+// Aborts the JVM on its own thread once the event is set.
 static DWORD WINAPI abort_on_event(void* parameter)
 {
-    HANDLE event = static_cast<HANDLE>(parameter);
-    WaitForSingleObject(event, INFINITE);
+    WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
     abort_vm();
 }
 
-// orvane.standin.Script: carries out its arguments in order, as an
-// application that prints and then ends in one of its ways would:
-// out=TEXT and err=TEXT print a line on System.out or System.err,
-// blank=N prints N empty lines and lines=N prints N numbered lines of 100
-// bytes (line ends included) on System.out, abort-on=EVENT aborts the JVM on
-// a thread of its own once the named event is set, sleep=MS waits, and
+// orvane.standin.Script: carries out its arguments in order. out=TEXT and
+// err=TEXT print a line, blank=N N empty lines, lines=N N numbered lines of
+// 100 bytes; abort-on=EVENT aborts once the event is set, sleep=MS waits;
 // throw, exit=N and abort end main.
 void script_main(JavaThread* thread, const jvalue* args, jvalue*)
 {
@@ -173,15 +160,15 @@ void script_main(JavaThread* thread, const jvalue* args, jvalue*)
         std::string value = equals == std::string::npos ? "" : argument.substr(equals + 1);
         int count = atoi(value.c_str());
         if (command == "out" || command == "err") {
-            print_line(system_stream(command == "err"), value);
+            print_line(system_streams[command == "err"], value);
         } else if (command == "blank") {
             for (int i = 0; i < count; ++i)
-                print_line(system_stream(false), "");
+                print_line(system_streams[0], "");
         } else if (command == "lines") {
             for (int i = 1; i <= count; ++i) {
-                std::string number = std::to_string(i);
-                print_line(system_stream(false), "line " + std::string(7 - number.size(), '0') + number + " " +
-                                                     std::string(85, '.'));
+                char number[16];
+                snprintf(number, sizeof number, "line %07d ", i);
+                print_line(system_streams[0], number + std::string(85, '.'));
             }
         } else if (command == "abort-on") {
             HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, value.c_str());
