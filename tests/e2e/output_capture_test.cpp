@@ -111,9 +111,8 @@ TEST(PipeCapture, SecondFatalReportFindsTheCaptureEmpty)
     ASSERT_FALSE(outcome.windows.empty());
     EXPECT_EQ(outcome.windows[0].text, main_failed);
     EXPECT_EQ(outcome.windows[0].details.find("first\r\n"), 0u) << outcome.windows[0].details;
-    EXPECT_EQ(second.caption, "Error");
-    EXPECT_EQ(second.text, aborted);
-    EXPECT_EQ(second.details, "") << "the second report showed details";
+    EXPECT_EQ(second.caption + ": " + second.text + " | details: " + second.details,
+              std::string("Error: ") + aborted + " | details: ");
 }
 
 TEST(PipeCapture, SquattedPipeNameLeavesTheCaptureOffAndTheApplicationRunning)
@@ -134,8 +133,7 @@ TEST(PipeCapture, SquattedPipeNameLeavesTheCaptureOffAndTheApplicationRunning)
     PeekNamedPipe(squatter, nullptr, 0, nullptr, &available, nullptr);
     CloseHandle(squatter);
     EXPECT_EQ(available, 0u) << "the application's output went to the squatter's pipe";
-    ASSERT_EQ(outcome.windows.size(), 1u);
-    EXPECT_EQ(outcome.windows[0].text, main_failed);
+    ASSERT_EQ(only_box(outcome), std::string("Error: ") + main_failed);
     EXPECT_EQ(outcome.windows[0].details, "");
     EXPECT_EQ(scenario.record().main_calls.size(), 1u);
 }
@@ -182,7 +180,7 @@ TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetailsOrStopsW
         EXPECT_EQ(outcome.windows[0].text.substr(0, row.text.size()), row.text);
         EXPECT_EQ(outcome.windows[0].details, row.details);
         EXPECT_EQ(outcome.exit_code, row.exit_code);
-        EXPECT_EQ(scenario.record().has_prefix("main "), row.main_ran);
+        EXPECT_EQ(scenario.record().main_calls.empty(), !row.main_ran);
     }
 }
 
