@@ -174,13 +174,8 @@ TEST(ErrorDialog, SystemDllsPlantedBesideTheLauncherOrInItsWorkingDirectoryAreNe
 {
     const char exe_name[] = "planted.exe";
     const std::string key = std::string("Software\\Wine\\AppDefaults\\") + exe_name + "\\DllOverrides";
-    HKEY overrides = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
-                              nullptr),
-              ERROR_SUCCESS);
     for (const char* dll : {"comctl32", "shell32"})
-        RegSetValueExA(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
-    RegCloseKey(overrides);
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), dll, REG_SZ, "native,builtin", 15), ERROR_SUCCESS);
     Scenario scenario("planted_dlls", exe_name);
     scenario.use_standin("orvane.standin.Script").set(1025, "2").set(1011, "work").set(1015, "1");
     CreateDirectoryA((scenario.directory() + "\\work").c_str(), nullptr);
