@@ -15,33 +15,14 @@ const char main_failed[] = "Error invoking method: main(java/lang/String[])";
 } // namespace
 
 // Truncating, appending and sharing are proven on the host; here what only
-// Windows shows: one file named two ways, and output kept over System.exit.
-TEST(LogFiles, OneFileNamedTwoWaysIsOneStreamAndOutputSurvivesSystemExit)
+// Windows shows: one file named two ways is one stream.
+TEST(LogFiles, OneFileNamedTwoWaysIsOneStream)
 {
-    const struct {
-        const char* name;
-        std::map<unsigned, std::string> values;
-        std::string arguments;
-        DWORD exit_code;
-        std::string file, before, after;
-    } rows[] = {
-        {"one file through two spellings", {{1025, "1"}, {1026, "1"}, {1027, "Both.log"}, {1028, ".\\both.log"}},
-         "out=a err=b out=c", 0, "both.log", "old\r\n", "a\r\nb\r\nc\r\n"},
-        {"output written before System.exit", {{1025, "1"}, {1027, "out.log"}}, "out=kept exit=4", 4, "out.log", "",
-         "kept\r\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Scenario scenario("log_files");
-        scenario.use_standin("orvane.standin.Script");
-        for (const auto& value : row.values)
-            scenario.set(value.first, value.second);
-        ASSERT_TRUE(write_file(scenario.directory() + "\\" + row.file, row.before));
-        LaunchOutcome outcome = scenario.run(row.arguments);
-        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0].text;
-        EXPECT_EQ(outcome.exit_code, row.exit_code);
-        EXPECT_EQ(read_file(scenario.directory() + "\\" + row.file), row.after);
-    }
+    Scenario scenario("log_files");
+    scenario.use_standin("orvane.standin.Script").set(1025, "1").set(1026, "1").set(1027, "Both.log");
+    ASSERT_TRUE(write_file(scenario.directory() + "\\both.log", "old\r\n"));
+    EXPECT_EQ(only_box(scenario.set(1028, ".\\both.log").run("out=a err=b out=c")), "");
+    EXPECT_EQ(read_file(scenario.directory() + "\\both.log"), "a\r\nb\r\nc\r\n");
 }
 
 TEST(PipeCapture, OutputBeforeAnAbortIsTheDialogsNewestDetailsAndEveryWayOfClosingEndsIt)
@@ -111,9 +92,8 @@ TEST(PipeCapture, SecondFatalReportFindsTheCaptureEmpty)
     ASSERT_FALSE(outcome.windows.empty());
     EXPECT_EQ(outcome.windows[0].text, main_failed);
     EXPECT_EQ(outcome.windows[0].details.find("first\r\n"), 0u) << outcome.windows[0].details;
-    EXPECT_EQ(second.caption, "Error");
-    EXPECT_EQ(second.text, aborted);
-    EXPECT_EQ(second.details, "") << "the second report showed details";
+    EXPECT_EQ(second.caption + ": " + second.text + " | details: " + second.details,
+              std::string("Error: ") + aborted + " | details: ");
 }
 
 TEST(PipeCapture, SquattedPipeNameLeavesTheCaptureOffAndTheApplicationRunning)
@@ -134,8 +114,7 @@ TEST(PipeCapture, SquattedPipeNameLeavesTheCaptureOffAndTheApplicationRunning)
     PeekNamedPipe(squatter, nullptr, 0, nullptr, &available, nullptr);
     CloseHandle(squatter);
     EXPECT_EQ(available, 0u) << "the application's output went to the squatter's pipe";
-    ASSERT_EQ(outcome.windows.size(), 1u);
-    EXPECT_EQ(outcome.windows[0].text, main_failed);
+    ASSERT_EQ(only_box(outcome), std::string("Error: ") + main_failed);
     EXPECT_EQ(outcome.windows[0].details, "");
     EXPECT_EQ(scenario.record().main_calls.size(), 1u);
 }
@@ -182,7 +161,7 @@ TEST(ConsoleCapture, WindowsNinetyFiveFamilyShowsTheConsoleRowsAsDetailsOrStopsW
         EXPECT_EQ(outcome.windows[0].text.substr(0, row.text.size()), row.text);
         EXPECT_EQ(outcome.windows[0].details, row.details);
         EXPECT_EQ(outcome.exit_code, row.exit_code);
-        EXPECT_EQ(scenario.record().has_prefix("main "), row.main_ran);
+        EXPECT_EQ(scenario.record().main_calls.empty(), !row.main_ran);
     }
 }
 
@@ -195,13 +174,8 @@ TEST(ErrorDialog, SystemDllsPlantedBesideTheLauncherOrInItsWorkingDirectoryAreNe
 {
     const char exe_name[] = "planted.exe";
     const std::string key = std::string("Software\\Wine\\AppDefaults\\") + exe_name + "\\DllOverrides";
-    HKEY overrides = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
-                              nullptr),
-              ERROR_SUCCESS);
     for (const char* dll : {"comctl32", "shell32"})
-        RegSetValueExA(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
-    RegCloseKey(overrides);
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), dll, REG_SZ, "native,builtin", 15), ERROR_SUCCESS);
     Scenario scenario("planted_dlls", exe_name);
     scenario.use_standin("orvane.standin.Script").set(1025, "2").set(1011, "work").set(1015, "1");
     CreateDirectoryA((scenario.directory() + "\\work").c_str(), nullptr);

@@ -99,11 +99,7 @@ class Windows98Name {
 public:
     explicit Windows98Name(const std::string& exe_name) : key_("Software\\Wine\\AppDefaults\\" + exe_name)
     {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6), ERROR_SUCCESS);
-        RegCloseKey(key);
+        EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, "win98", 6), ERROR_SUCCESS);
     }
     ~Windows98Name() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
 

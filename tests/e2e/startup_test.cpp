@@ -71,11 +71,9 @@ TEST(Startup, ExtractionDirectoryThatWouldNotFitIsReportedAndTheStartGoesOn)
     scenario.use_standin(long_class).set(1007, "1");
     LaunchOutcome outcome = scenario.run();
     ASSERT_EQ(outcome.windows.size(), 2u);
-    EXPECT_EQ(outcome.windows[0].caption, "Error");
-    EXPECT_EQ(outcome.windows[0].text.find("Error accessing file/directory: " + scrambled(long_class) +
-                                           "\n\nReason: "),
-              0u)
-        << outcome.windows[0].text;
+    std::string first = outcome.windows[0].caption + ": " + outcome.windows[0].text;
+    EXPECT_EQ(first.find("Error: Error accessing file/directory: " + scrambled(long_class) + "\n\nReason: "), 0u)
+        << first;
     // The start went on to the JVM, which knows no such class.
     EXPECT_EQ(outcome.windows[1].text, "Error locating class: " + scenario.mutex_name());
 }

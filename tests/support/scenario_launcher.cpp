@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "launcher/config_values.h"
 #include "launcher/string_blocks.h"
@@ -45,24 +46,18 @@ void remove_test_directory(const std::string& directory)
 
 bool write_file(const std::string& path, const std::string& text)
 {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && written;
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    file.close();
+    return !file.fail();
 }
 
 std::string read_file(const std::string& path)
 {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
         return "(missing)";
-    std::string bytes;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string scrambled(const std::string& class_name)

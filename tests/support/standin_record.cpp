@@ -14,12 +14,6 @@ bool StandinRecord::has(const std::string& line) const
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-bool StandinRecord::has_prefix(const std::string& prefix) const
-{
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string& line) { return line.compare(0, prefix.size(), prefix) == 0; });
-}
-
 StandinRecord read_standin_record(const std::string& path)
 {
     StandinRecord record;

@@ -16,7 +16,6 @@ struct StandinRecord {
     std::map<std::string, std::string> properties; // last value of each key
     std::vector<MainCall> main_calls;
     bool has(const std::string& line) const;
-    bool has_prefix(const std::string& prefix) const;
 };
 
 // The stand-in's path below the build, as a Windows path.
