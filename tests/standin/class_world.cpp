@@ -134,7 +134,6 @@ static const ClassInfo class_table[] = {
     {"orvane/standin/Wait", {{"main", main_signature, true, wait_main}}},
     // A name that value 1012 can hold scrambled.
     {"orvane/standin/Tarry", {{"main", main_signature, true, tarry_main}}},
-    {"orvane/standin/NoMain", {}},
     {"orvane/standin/Signal", {{"main", main_signature, true, signal_main}}},
     {"orvane/standin/Window", {{"main", main_signature, true, window_main}}},
     {"orvane/standin/Console", {{"main", main_signature, true, console_main}}},
