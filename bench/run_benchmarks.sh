@@ -28,8 +28,6 @@ for arch in $archs; do
             "Z:$(echo "$scratch" | tr / "\\\\")" "$runs"
         wine "$dir/bench/service_soak.exe" "Z:$(echo "$scratch" | tr / "\\\\")" 50
         wine "$dir/bench/capture_bench.exe" "Z:$(echo "$scratch" | tr / "\\\\")"
-        if [ -f "$dir/tests/win32_expansion/class_path_bench.exe" ]; then
-            wine "$dir/tests/win32_expansion/class_path_bench.exe"
-        fi
+        wine "$dir/bench/class_path_bench.exe"
         wineserver -k' "build/$preset" "$scratch" "${1:-30}"
 done
