@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "expect_rows.h"
 #include "jar_blob_builder.h"
 #include "launcher/jar_blob.h"
 
@@ -81,23 +82,11 @@ TEST(JarBlob, NamesThatCouldLeaveTheDirectoryAreRefused)
 
 TEST(JarBlob, ExtractedPathsFollowTheClassPathAfterOneSeparator)
 {
-    const struct {
-        const char* class_path;
-        const char* list;
-        const char* expected;  // null: the class path stays as it is
-    } rows[] = {
-        {"lib\\x.jar", "D\\a.jar;D\\b.jar;", "lib\\x.jar;D\\a.jar;D\\b.jar"},
-        {"lib\\x.jar;", "D\\a.jar;", "lib\\x.jar;D\\a.jar"},
-        {"", "D\\a.jar;", "D\\a.jar"},
-        {"lib\\x.jar", "", nullptr},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.class_path) + " + " + row.list);
-        char* result = extended_class_path(row.class_path, row.list, strlen(row.list));
-        if (row.expected == nullptr)
-            EXPECT_EQ(result, nullptr);
-        else
-            EXPECT_STREQ(result, row.expected);
-        free(result);
-    }
+    using PathAndList = std::pair<const char*, const char*>;
+    expect_rows<PathAndList, std::string>({
+        {{"lib\\x.jar", "D\\a.jar;D\\b.jar;"}, "lib\\x.jar;D\\a.jar;D\\b.jar"},
+        {{"lib\\x.jar;", "D\\a.jar;"}, "lib\\x.jar;D\\a.jar"},
+        {{"", "D\\a.jar;"}, "D\\a.jar"},
+        {{"lib\\x.jar", ""}, "<null>"},  // the class path stays as it is
+    }, [](const PathAndList& row) { return heap_text(extended_class_path(row.first, row.second, strlen(row.second))); });
 }

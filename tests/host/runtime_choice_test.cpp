@@ -7,24 +7,20 @@
 #include <set>
 #include <string>
 
+#include "expect_rows.h"
+
 namespace {
 
 // How constraints compare is the version constraints' test; here the forms
 // of a runtime's version.
 TEST(RuntimeChoice, EveryVersionFormMeetsConstraintsByItsFields)
 {
-    struct Row {
-        const char* version;
-        const char* constraints;
-        bool accepted;
-    } rows[] = {
-        {"1.8.0_392", "1.8.0", true},  {"1.8.0_392", "11", false},     {"zulu-17", "11", true},
-        {"zulu-17", "<17", false},     {"jdk-21", "21", true},         {"17.0.2+8", "=17.0.2.8", true},
-        {"no digits", "1.2.0", false},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(runtime_version_accepted(row.version, row.constraints), row.accepted)
-            << row.version << " against " << row.constraints;
+    using VersionAndList = std::pair<const char*, const char*>;
+    expect_rows<VersionAndList, bool>({
+        {{"1.8.0_392", "1.8.0"}, true}, {{"1.8.0_392", "11"}, false}, {{"zulu-17", "11"}, true},
+        {{"zulu-17", "<17"}, false},    {{"jdk-21", "21"}, true},     {{"17.0.2+8", "=17.0.2.8"}, true},
+        {{"no digits", "1.2.0"}, false},
+    }, [](const VersionAndList& row) { return runtime_version_accepted(row.first, row.second); });
 }
 
 TEST(RuntimeChoice, HighestAcceptedVersionWinsAndTheFirstOfEqualsStays)
@@ -80,23 +76,18 @@ TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
 
 TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
 {
-    struct Row {
-        const char* text;
-        size_t size;
-        const char* version; // null when none is given
-    } rows[] = {
-        {"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64, "1.8.0_392"},
-        {"JAVA_VERSION=21", 64, "21"},
-        {"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64, "21.0.2"},
-        {"JAVA_VERSION=\"17.0.2\"", 6, nullptr}, // does not fit
-        {"JAVA_VERSION=\"\"", 64, nullptr},
-        {"IMPLEMENTOR=x\n", 64, nullptr},
-    };
-    for (const Row& row : rows) {
+    using TextAndRoom = std::pair<const char*, size_t>;
+    expect_rows<TextAndRoom, std::string>({
+        {{"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64}, "1.8.0_392"},
+        {{"JAVA_VERSION=21", 64}, "21"},
+        {{"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64}, "21.0.2"},
+        {{"JAVA_VERSION=\"17.0.2\"", 6}, "<null>"}, // does not fit
+        {{"JAVA_VERSION=\"\"", 64}, "<null>"},
+        {{"IMPLEMENTOR=x\n", 64}, "<null>"},
+    }, [](const TextAndRoom& row) {
         char version[64] = {};
-        bool found = release_file_version(row.text, version, row.size);
-        EXPECT_STREQ(found ? version : nullptr, row.version) << row.text;
-    }
+        return release_file_version(row.first, version, row.second) ? std::string(version) : "<null>";
+    });
 }
 
 std::string write_temp(const std::string& name, const std::string& bytes)
