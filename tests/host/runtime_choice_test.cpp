@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -92,11 +92,8 @@ TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
 
 std::string write_temp(const std::string& name, const std::string& bytes)
 {
-    std::string path = ::testing::TempDir() + name;
-    FILE* file = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-    return path;
+    std::ofstream(::testing::TempDir() + name, std::ios::binary) << bytes;
+    return ::testing::TempDir() + name;
 }
 
 TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
