@@ -3,7 +3,6 @@
 // reads past the bytes is a fuzz property.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 

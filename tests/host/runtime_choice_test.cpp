@@ -54,24 +54,20 @@ bool in_set(const char* path, void* context)
 TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
 {
     const std::string too_long(250, 'x');
-    struct Row {
-        std::set<std::string> usable;
-        const char* home;
-        const char* expected; // "" when none is usable
-    } rows[] = {
-        {{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\bin\\server\\jvm.dll"},
-        {{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\", "C:\\j\\bin\\client\\jvm.dll"},
-        {{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\server\\jvm.dll"},
-        {{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\client\\jvm.dll"},
-        {{"C:\\j\\jvm.dll"}, "C:\\j", ""},
-        {{too_long + "\\bin\\server\\jvm.dll"}, too_long.c_str(), ""}, // no joined path fits
-    };
-    for (Row& row : rows) {
+    // "<none>" with an empty result when none is usable.
+    using UsableAndHome = std::pair<std::set<std::string>, std::string>;
+    expect_rows<UsableAndHome, std::string>({
+        {{{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\bin\\server\\jvm.dll"},
+        {{{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\"}, "C:\\j\\bin\\client\\jvm.dll"},
+        {{{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\jre\\bin\\server\\jvm.dll"},
+        {{{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\jre\\bin\\client\\jvm.dll"},
+        {{{"C:\\j\\jvm.dll"}, "C:\\j"}, "<none>"},
+        {{{too_long + "\\bin\\server\\jvm.dll"}, too_long}, "<none>"}, // no joined path fits
+    }, [](UsableAndHome row) {
         char result[260] = "untouched";
-        bool found = probe_runtime_library(row.home, result, sizeof result, in_set, &row.usable);
-        EXPECT_EQ(found, row.expected[0] != '\0') << row.expected;
-        EXPECT_STREQ(result, row.expected);
-    }
+        bool found = probe_runtime_library(row.second.c_str(), result, sizeof result, in_set, &row.first);
+        return (found ? "" : "<none>") + std::string(result);
+    });
 }
 
 TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
@@ -90,12 +86,6 @@ TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
     });
 }
 
-std::string write_temp(const std::string& name, const std::string& bytes)
-{
-    std::ofstream(::testing::TempDir() + name, std::ios::binary) << bytes;
-    return ::testing::TempDir() + name;
-}
-
 TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
 {
     // The suite's stand-in runtimes, built for each architecture.
@@ -106,22 +96,20 @@ TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
     dos[0] = 'M';
     dos[1] = 'Z';
     dos[0x3c] = 64;
-    struct Row {
-        const char* name;
-        std::string bytes;
-        int machine;
-    } rows[] = {
-        {"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6), pe_machine_arm64},
-        {"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6), pe_machine_x86},
-        {"pe-cut", dos + std::string("PE\0\0\x4c", 5), -1},
-        {"dos-only", dos, -1},
-        {"dos-cut", dos.substr(0, 40), -1},
-        {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
-        {"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6), -1},
-        {"empty", "", -1},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(read_pe_machine(write_temp(row.name, row.bytes).c_str()), row.machine) << row.name;
+    using NameAndBytes = std::pair<std::string, std::string>;
+    expect_rows<NameAndBytes, int>({
+        {{"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6)}, pe_machine_arm64},
+        {{"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6)}, pe_machine_x86},
+        {{"pe-cut", dos + std::string("PE\0\0\x4c", 5)}, -1},
+        {{"dos-only", dos}, -1},
+        {{"dos-cut", dos.substr(0, 40)}, -1},
+        {{"no-signature", dos + std::string("NE\0\0\x4c\x01", 6)}, -1},
+        {{"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6)}, -1},
+        {{"empty", ""}, -1},
+    }, [](const NameAndBytes& row) {
+        std::ofstream(::testing::TempDir() + row.first, std::ios::binary) << row.second;
+        return read_pe_machine((::testing::TempDir() + row.first).c_str());
+    });
     EXPECT_EQ(read_pe_machine("/no/such/file"), -1);
     std::string far = dos;
     far[0x3f] = 0x7f; // the signature would lie 2 GiB out
