@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/capture_rules.h"
+#include "expect_rows.h"
 
 namespace {
 
@@ -26,18 +27,14 @@ TEST(CaptureBuffer, KeepsWholeNewestLinesThroughTheFirstLineFeedAtOrAfterNMinusO
 {
     const std::string x(4000, 'x'), y(4000, 'y'), b(8000, 'b');
     const std::string new300 = std::string(299, 'z') + "\n", new100 = std::string(99, 'n') + "\n";
-    const struct {
-        const char* name;
-        std::string initial, added, expected;
-    } rows[] = {
-        {"fits", "a\n", "b\n", "a\nb\n"},
-        {"drops through a line end", x + "\n" + y + "\n", new300, y + "\n" + new300},
-        {"line feed exactly at n - 1", std::string(99, 'c') + "\n" + std::string(8050, 'd') + "\n", new100,
-         std::string(8050, 'd') + "\n" + new100},
-        {"only line feed before n - 1 clears", "a\n" + b, std::string(199, 'q') + "\n", std::string(199, 'q') + "\n"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(capture_after(row.initial, row.added), row.expected) << row.name;
+    using InitialAndAdded = std::pair<std::string, std::string>;
+    expect_rows<InitialAndAdded, std::string>({
+        {{"a\n", "b\n"}, "a\nb\n"},
+        {{x + "\n" + y + "\n", new300}, y + "\n" + new300},  // drops through a line end
+        {{std::string(99, 'c') + "\n" + std::string(8050, 'd') + "\n", new100},
+         std::string(8050, 'd') + "\n" + new100},  // a line feed exactly at n - 1
+        {{"a\n" + b, std::string(199, 'q') + "\n"}, std::string(199, 'q') + "\n"},  // only one before n - 1: clears
+    }, [](const InitialAndAdded& row) { return capture_after(row.first, row.second); });
 }
 
 // A source that hands out its chunks in order, then ends (or fails).

@@ -5,9 +5,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
+
+#include "expect_rows.h"
 
 namespace {
 
@@ -31,10 +32,7 @@ std::string descrambled(const std::string& hex)
 
 TEST(DescrambleMainClass, DecodesHexPairsAndXorsWithTheKey)
 {
-    const struct {
-        const char* hex;
-        const char* expected;
-    } rows[] = {
+    expect_rows<const char*, std::string>({
         {"", ""},
         {"10", "A"},          // 0x10 ^ 'Q'
         {"3015", "ab"},       // 0x30 ^ 'Q', 0x15 ^ 'w'
@@ -44,11 +42,7 @@ TEST(DescrambleMainClass, DecodesHexPairsAndXorsWithTheKey)
         {"0a", "{"},          // 'a' counts 'a' - 55 = 42; 42 ^ 'Q' = '{'
         {"a0", "\xF1"},       // 16 * 42 = 672, mod 256 is 0xA0; ^ 'Q'
         {"0000000000000000000000000000000000", "Qw7rTz41Bn0vXc86"}, // the key; its 17th byte is zero
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("hex: [") + row.hex + "]");
-        EXPECT_EQ(descrambled(row.hex), row.expected);
-    }
+    }, descrambled);
 }
 
 // The round trip of every storable name is a fuzz property; with the
@@ -93,10 +87,7 @@ TEST(ScrambleTool, PrintsTheHexOrRefusesAnOverlongName)
 // A template without references stays as it is: a fuzz property.
 TEST(ExpandIniFileName, ReplacesAppNameAndDropsOtherReferences)
 {
-    const struct {
-        const char* ini_template;
-        const char* expected;
-    } rows[] = {
+    expect_rows<const char*, std::string>({
         {"%APPNAME%.ini", "tool.ini"},
         {"%appname%.ini", "tool.ini"},
         {"%OTHER%x.ini", "x.ini"},
@@ -104,48 +95,23 @@ TEST(ExpandIniFileName, ReplacesAppNameAndDropsOtherReferences)
         {"a%b.ini", "ab.ini"},
         {"%APPNAME%-%APPNAME%.cfg", "tool-tool.cfg"},
         {"dir\\%APPNAME%.ini", "dir\\tool.ini"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("template: [") + row.ini_template + "]");
-        char* result = expand_ini_file_name(row.ini_template, "tool");
-        ASSERT_NE(result, nullptr);
-        EXPECT_STREQ(result, row.expected);
-        free(result);
-    }
+    }, [](const char* ini_template) { return heap_text(expand_ini_file_name(ini_template, "tool")); });
 }
 
 TEST(ConfigValues, BooleanIsFalseOnlyForALeadingZeroAndIntegerIsAtoi)
 {
-    const struct {
-        const char* text;
-        bool expected;
-    } booleans[] = {
+    expect_rows<const char*, bool>({
         {"", true}, {"no", true}, {"1", true}, {" 0", true}, {"false", true},
         {"0", false}, {"0abc", false}, {"00", false},
-    };
-    for (const auto& row : booleans) {
-        SCOPED_TRACE(std::string("boolean: [") + row.text + "]");
-        EXPECT_EQ(config_boolean(row.text), row.expected);
-    }
-
-    const struct {
-        const char* text;
-        int expected;
-    } integers[] = {
+    }, config_boolean);
+    expect_rows<const char*, int>({
         {"", 0}, {"-1", -1}, {"7x", 7}, {"42", 42}, {"abc", 0}, {" 12", 12},
-    };
-    for (const auto& row : integers) {
-        SCOPED_TRACE(std::string("integer: [") + row.text + "]");
-        EXPECT_EQ(config_integer(row.text), row.expected);
-    }
+    }, config_integer);
 }
 
 TEST(UnescapeMessageText, TurnsBackslashNIntoALineBreakAndKeepsOtherPairs)
 {
-    const struct {
-        const char* text;
-        const char* expected;
-    } rows[] = {
+    expect_rows<const char*, std::string>({
         {R"(one\ntwo)", "one\ntwo"},
         {R"(\n\n)", "\n\n"},
         {R"(\x)", R"(\x)"},
@@ -153,12 +119,5 @@ TEST(UnescapeMessageText, TurnsBackslashNIntoALineBreakAndKeepsOtherPairs)
         {R"(end\)", "end"},
         {R"(\\n)", R"(\\n)"},
         {R"(\\\n)", "\\\\\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("text: [") + row.text + "]");
-        char* result = unescape_message_text(row.text);
-        ASSERT_NE(result, nullptr);
-        EXPECT_STREQ(result, row.expected);
-        free(result);
-    }
+    }, [](const char* text) { return heap_text(unescape_message_text(text)); });
 }

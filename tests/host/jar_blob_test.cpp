@@ -3,23 +3,16 @@
 // reads past the bytes is a fuzz property.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "expect_rows.h"
 #include "jar_blob_builder.h"
 #include "launcher/jar_blob.h"
 
 namespace {
 
 const std::string two_jars = encode_jar_blob({{"a.jar", 0x01D0000012345678ull, "0123456789"}, {"b.jar", 7, ""}});
-
-std::string with_count(std::string bytes, uint32_t count)
-{
-    std::string field;
-    append_u32(&field, count);
-    return bytes.replace(0, 4, field);
-}
 
 } // namespace
 
@@ -36,7 +29,7 @@ TEST(JarBlob, CheckNamesTheFirstFault)
         {"count 0", encode_jar_blob({}), jar_blob_ok, 0},
         {"count 0 and trailing bytes", encode_jar_blob({}) + "xyz", jar_blob_ok, 0},
         {"two bytes", std::string("\x01\x00", 2), jar_blob_malformed, 0},
-        {"negative count", with_count(two_jars, 0xFFFFFFFFu), jar_blob_malformed, 0},
+        {"negative count", encode_jar_blob({{"a.jar", 1, "x"}}, 0xFFFFFFFFu), jar_blob_malformed, 0},
         {"name without its zero", name_without_zero + std::string(9, 'x'), jar_blob_malformed, 0},
         {"size past the end", two_jars.substr(0, two_jars.size() - 20), jar_blob_malformed, 0},
     };
@@ -53,51 +46,32 @@ TEST(JarBlob, CheckNamesTheFirstFault)
 
 TEST(JarBlob, NamesThatCouldLeaveTheDirectoryAreRefused)
 {
-    const struct {
-        const char* name;
-        bool plain;
-    } rows[] = {
+    expect_rows<const char*, bool>({
         {"a.jar", true}, {"lib-1.0.jar", true}, {".hidden", true}, {"a..jar", true},
         {"", false}, {".", false}, {"..", false}, {"...", false}, {". .", false},
         {"..\\evil.jar", false}, {"sub\\a.jar", false}, {"sub/a.jar", false}, {"\\abs.jar", false},
         {"/abs.jar", false}, {"C:evil.jar", false}, {"C:\\evil.jar", false}, {"a.jar:stream", false},
         {"a.jar.", false}, {"a.jar ", false}, {"CON", false}, {"nul.jar", false}, {"Com1.jar", false},
         {"lpt9", false}, {"aux .jar", false}, {"console.jar", true}, {"com10.jar", true}, {"con", false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::string bytes = encode_jar_blob({{"first.jar", 1, "x"}, {row.name, 2, "data"}});
+    }, [](const char* name) {
+        std::string bytes = encode_jar_blob({{"first.jar", 1, "x"}, {name, 2, "data"}});
         int32_t count = 0;
         JarEntry bad{};
         JarBlobStatus status = jar_blob_check(bytes.data(), bytes.size(), &count, &bad);
-        if (row.plain) {
-            EXPECT_EQ(status, jar_blob_ok);
-        } else {
-            EXPECT_EQ(status, jar_blob_bad_name);
-            EXPECT_STREQ(bad.name, row.name);
+        if (status != jar_blob_ok) {
+            EXPECT_STREQ(status == jar_blob_bad_name ? bad.name : "<malformed>", name);
         }
-    }
+        return status == jar_blob_ok;
+    });
 }
 
 TEST(JarBlob, ExtractedPathsFollowTheClassPathAfterOneSeparator)
 {
-    const struct {
-        const char* class_path;
-        const char* list;
-        const char* expected;  // null: the class path stays as it is
-    } rows[] = {
-        {"lib\\x.jar", "D\\a.jar;D\\b.jar;", "lib\\x.jar;D\\a.jar;D\\b.jar"},
-        {"lib\\x.jar;", "D\\a.jar;", "lib\\x.jar;D\\a.jar"},
-        {"", "D\\a.jar;", "D\\a.jar"},
-        {"lib\\x.jar", "", nullptr},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.class_path) + " + " + row.list);
-        char* result = extended_class_path(row.class_path, row.list, strlen(row.list));
-        if (row.expected == nullptr)
-            EXPECT_EQ(result, nullptr);
-        else
-            EXPECT_STREQ(result, row.expected);
-        free(result);
-    }
+    using PathAndList = std::pair<const char*, const char*>;
+    expect_rows<PathAndList, std::string>({
+        {{"lib\\x.jar", "D\\a.jar;D\\b.jar;"}, "lib\\x.jar;D\\a.jar;D\\b.jar"},
+        {{"lib\\x.jar;", "D\\a.jar;"}, "lib\\x.jar;D\\a.jar"},
+        {{"", "D\\a.jar;"}, "D\\a.jar"},
+        {{"lib\\x.jar", ""}, "<null>"},  // the class path stays as it is
+    }, [](const PathAndList& row) { return heap_text(extended_class_path(row.first, row.second, strlen(row.second))); });
 }

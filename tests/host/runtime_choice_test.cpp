@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
+
+#include "expect_rows.h"
 
 namespace {
 
@@ -13,18 +15,12 @@ namespace {
 // of a runtime's version.
 TEST(RuntimeChoice, EveryVersionFormMeetsConstraintsByItsFields)
 {
-    struct Row {
-        const char* version;
-        const char* constraints;
-        bool accepted;
-    } rows[] = {
-        {"1.8.0_392", "1.8.0", true},  {"1.8.0_392", "11", false},     {"zulu-17", "11", true},
-        {"zulu-17", "<17", false},     {"jdk-21", "21", true},         {"17.0.2+8", "=17.0.2.8", true},
-        {"no digits", "1.2.0", false},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(runtime_version_accepted(row.version, row.constraints), row.accepted)
-            << row.version << " against " << row.constraints;
+    using VersionAndList = std::pair<const char*, const char*>;
+    expect_rows<VersionAndList, bool>({
+        {{"1.8.0_392", "1.8.0"}, true}, {{"1.8.0_392", "11"}, false}, {{"zulu-17", "11"}, true},
+        {{"zulu-17", "<17"}, false},    {{"jdk-21", "21"}, true},     {{"17.0.2+8", "=17.0.2.8"}, true},
+        {{"no digits", "1.2.0"}, false},
+    }, [](const VersionAndList& row) { return runtime_version_accepted(row.first, row.second); });
 }
 
 TEST(RuntimeChoice, HighestAcceptedVersionWinsAndTheFirstOfEqualsStays)
@@ -58,54 +54,36 @@ bool in_set(const char* path, void* context)
 TEST(RuntimeChoice, LibraryIsProbedServerThenClientThenBelowJre)
 {
     const std::string too_long(250, 'x');
-    struct Row {
-        std::set<std::string> usable;
-        const char* home;
-        const char* expected; // "" when none is usable
-    } rows[] = {
-        {{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\bin\\server\\jvm.dll"},
-        {{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\", "C:\\j\\bin\\client\\jvm.dll"},
-        {{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\server\\jvm.dll"},
-        {{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j", "C:\\j\\jre\\bin\\client\\jvm.dll"},
-        {{"C:\\j\\jvm.dll"}, "C:\\j", ""},
-        {{too_long + "\\bin\\server\\jvm.dll"}, too_long.c_str(), ""}, // no joined path fits
-    };
-    for (Row& row : rows) {
+    // "<none>" with an empty result when none is usable.
+    using UsableAndHome = std::pair<std::set<std::string>, std::string>;
+    expect_rows<UsableAndHome, std::string>({
+        {{{"C:\\j\\bin\\server\\jvm.dll", "C:\\j\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\bin\\server\\jvm.dll"},
+        {{{"C:\\j\\bin\\client\\jvm.dll", "C:\\j\\jre\\bin\\server\\jvm.dll"}, "C:\\j\\"}, "C:\\j\\bin\\client\\jvm.dll"},
+        {{{"C:\\j\\jre\\bin\\server\\jvm.dll", "C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\jre\\bin\\server\\jvm.dll"},
+        {{{"C:\\j\\jre\\bin\\client\\jvm.dll"}, "C:\\j"}, "C:\\j\\jre\\bin\\client\\jvm.dll"},
+        {{{"C:\\j\\jvm.dll"}, "C:\\j"}, "<none>"},
+        {{{too_long + "\\bin\\server\\jvm.dll"}, too_long}, "<none>"}, // no joined path fits
+    }, [](UsableAndHome row) {
         char result[260] = "untouched";
-        bool found = probe_runtime_library(row.home, result, sizeof result, in_set, &row.usable);
-        EXPECT_EQ(found, row.expected[0] != '\0') << row.expected;
-        EXPECT_STREQ(result, row.expected);
-    }
+        bool found = probe_runtime_library(row.second.c_str(), result, sizeof result, in_set, &row.first);
+        return (found ? "" : "<none>") + std::string(result);
+    });
 }
 
 TEST(RuntimeChoice, ReleaseFileGivesJavaVersionWithoutQuotes)
 {
-    struct Row {
-        const char* text;
-        size_t size;
-        const char* version; // null when none is given
-    } rows[] = {
-        {"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64, "1.8.0_392"},
-        {"JAVA_VERSION=21", 64, "21"},
-        {"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64, "21.0.2"},
-        {"JAVA_VERSION=\"17.0.2\"", 6, nullptr}, // does not fit
-        {"JAVA_VERSION=\"\"", 64, nullptr},
-        {"IMPLEMENTOR=x\n", 64, nullptr},
-    };
-    for (const Row& row : rows) {
+    using TextAndRoom = std::pair<const char*, size_t>;
+    expect_rows<TextAndRoom, std::string>({
+        {{"JAVA_VERSION=\"1.8.0_392\"\r\nOS_ARCH=\"amd64\"\r\n", 64}, "1.8.0_392"},
+        {{"JAVA_VERSION=21", 64}, "21"},
+        {{"JAVA_VERSION_DATE=\"2024-01-16\"\nJAVA_VERSION=\"21.0.2\"", 64}, "21.0.2"},
+        {{"JAVA_VERSION=\"17.0.2\"", 6}, "<null>"}, // does not fit
+        {{"JAVA_VERSION=\"\"", 64}, "<null>"},
+        {{"IMPLEMENTOR=x\n", 64}, "<null>"},
+    }, [](const TextAndRoom& row) {
         char version[64] = {};
-        bool found = release_file_version(row.text, version, row.size);
-        EXPECT_STREQ(found ? version : nullptr, row.version) << row.text;
-    }
-}
-
-std::string write_temp(const std::string& name, const std::string& bytes)
-{
-    std::string path = ::testing::TempDir() + name;
-    FILE* file = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-    return path;
+        return release_file_version(row.first, version, row.second) ? std::string(version) : "<null>";
+    });
 }
 
 TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
@@ -118,22 +96,20 @@ TEST(PeMachine, RealLibrariesOfBothArchitecturesAndBrokenFiles)
     dos[0] = 'M';
     dos[1] = 'Z';
     dos[0x3c] = 64;
-    struct Row {
-        const char* name;
-        std::string bytes;
-        int machine;
-    } rows[] = {
-        {"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6), pe_machine_arm64},
-        {"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6), pe_machine_x86},
-        {"pe-cut", dos + std::string("PE\0\0\x4c", 5), -1},
-        {"dos-only", dos, -1},
-        {"dos-cut", dos.substr(0, 40), -1},
-        {"no-signature", dos + std::string("NE\0\0\x4c\x01", 6), -1},
-        {"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6), -1},
-        {"empty", "", -1},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(read_pe_machine(write_temp(row.name, row.bytes).c_str()), row.machine) << row.name;
+    using NameAndBytes = std::pair<std::string, std::string>;
+    expect_rows<NameAndBytes, int>({
+        {{"pe-arm64", dos + std::string("PE\0\0\x64\xaa", 6)}, pe_machine_arm64},
+        {{"pe-x86", dos + std::string("PE\0\0\x4c\x01", 6)}, pe_machine_x86},
+        {{"pe-cut", dos + std::string("PE\0\0\x4c", 5)}, -1},
+        {{"dos-only", dos}, -1},
+        {{"dos-cut", dos.substr(0, 40)}, -1},
+        {{"no-signature", dos + std::string("NE\0\0\x4c\x01", 6)}, -1},
+        {{"not-mz", "MX" + dos.substr(2) + std::string("PE\0\0\x4c\x01", 6)}, -1},
+        {{"empty", ""}, -1},
+    }, [](const NameAndBytes& row) {
+        std::ofstream(::testing::TempDir() + row.first, std::ios::binary) << row.second;
+        return read_pe_machine((::testing::TempDir() + row.first).c_str());
+    });
     EXPECT_EQ(read_pe_machine("/no/such/file"), -1);
     std::string far = dos;
     far[0x3f] = 0x7f; // the signature would lie 2 GiB out

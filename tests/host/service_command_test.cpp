@@ -3,20 +3,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "expect_rows.h"
 #include "service/service_command.h"
 
 TEST(ServiceCommand, NamesTheServiceManagerWouldMisreadAreInvalid)
 {
-    const struct {
-        std::string name;
-        bool valid;
-    } cases[] = {
+    expect_rows<std::string, bool>({
         {"MySvc", true},          {"My Svc-1", true},     {std::string(256, 'n'), true},
         {"", false},              {"a\\b", false},        {"a/b", false},
         {std::string(257, 'n'), false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(service_name_is_valid(c.name.c_str()), c.valid) << "name of " << c.name.size() << " chars";
+    }, [](const std::string& name) { return service_name_is_valid(name.c_str()); });
 }
 
 // Each form of the path is in the service tier's installation rows; here

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "expect_rows.h"
+
 TEST(GrowString, StaysEmptyUntilARealAppendThenGrowsByFourTimesItOrAtLeast1024)
 {
     const struct {
@@ -79,15 +81,13 @@ TEST(CopyBounded, CopiesWhatFitsAndLeavesEmptyOtherwise)
 
 TEST(FormatText, CutsAnOverlongResultAndTerminatesIt)
 {
-    const struct {
-        const char* text;
-        int number;
-        const char* expected;
-    } rows[] = {{"ab", 12, "ab-12"}, {"abcdef", 12345, "abcdef-"}, {"123", 456, "123-456"}};
-    for (const auto& row : rows) {
+    using TextAndNumber = std::pair<const char*, int>;
+    expect_rows<TextAndNumber, std::string>({
+        {{"ab", 12}, "ab-12"}, {{"abcdef", 12345}, "abcdef-"}, {{"123", 456}, "123-456"},
+    }, [](const TextAndNumber& row) {
         char buffer[8];
         memset(buffer, 'X', sizeof buffer);
-        format_text(buffer, sizeof buffer, "%s-%d", row.text, row.number);
-        EXPECT_STREQ(buffer, row.expected);
-    }
+        format_text(buffer, sizeof buffer, "%s-%d", row.first, row.second);
+        return std::string(buffer, strnlen(buffer, sizeof buffer));
+    });
 }

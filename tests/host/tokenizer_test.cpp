@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "expect_rows.h"
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -82,10 +84,7 @@ TEST(Tokenizer, SplitsByTheLaunchersOwnRules)
 
 TEST(UnquoteToken, KeepsBackslashesExceptBeforeAQuoteAndDropsBareQuotes)
 {
-    const struct {
-        const char* token;
-        const char* expected;
-    } rows[] = {
+    expect_rows<const char*, std::string>({
         {R"(\")", R"(")"},
         {R"(\\)", R"(\\)"},
         {R"(\x)", R"(\x)"},
@@ -95,11 +94,8 @@ TEST(UnquoteToken, KeepsBackslashesExceptBeforeAQuoteAndDropsBareQuotes)
         {R"(\\")", R"(\\)"},
         {R"(abc\)", "abc"},
         {R"(C:\dir\)", R"(C:\dir)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("token: [") + row.token + "]");
-        std::string buffer = row.token;
-        unquote_token(&buffer[0]);
-        EXPECT_STREQ(buffer.c_str(), row.expected);
-    }
+    }, [](std::string token) {
+        unquote_token(&token[0]);
+        return std::string(token.c_str());
+    });
 }

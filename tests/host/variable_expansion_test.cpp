@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <string>
 #include <strings.h>
+#include <tuple>
+
+#include "expect_rows.h"
 
 namespace {
 
@@ -71,11 +74,7 @@ std::string expand(const char* text, const char* java_home = "C:\\jre", int addr
 
 TEST(VariableExpansion, ExpandsEachKindOfReferenceByItsRules)
 {
-    const struct {
-        const char* text;
-        const char* expected;
-        const char* java_home = "C:\\jre";
-    } rows[] = {
+    expect_rows<const char*, std::string>({
         // Percent signs, unclosed and undefined names.
         {"plain text", "plain text"},
         {"50%%", "50"},
@@ -96,22 +95,21 @@ TEST(VariableExpansion, ExpandsEachKindOfReferenceByItsRules)
         {"[%INNER%]", "[a\"b]"},
         {"[%EMPTY%]", "[]"},
         {"%EMPTY%", "%EMPTY%"},
-        // JAVA_HOME is the found runtime only when spelled exactly, and is not trimmed.
         {"%JAVA_HOME%\\bin", "C:\\jre\\bin"},
         {"%java_home%\\bin", "C:\\env-jdk\\bin"},
-        {"[%JAVA_HOME%]", "[\"C:\\q\"]", "\"C:\\q\""},
-        {"x%JAVA_HOME%y", "xy", ""},
-        {"%JAVA_HOME%", "%JAVA_HOME%", ""},
         // DATE and TIME ignore case.
         {"%DATE%", "20261205"},
         {"%time%", "140309"},
         {"log-%Date%-%TIME%.txt", "log-20261205-140309.txt"},
         {"[%DATES%]", "[]"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("[") + row.text + "] with JAVA_HOME [" + row.java_home + "]");
-        EXPECT_EQ(expand(row.text, row.java_home), row.expected);
-    }
+    }, [](const char* text) { return expand(text); });
+    // JAVA_HOME is the found runtime only when spelled exactly, and is not trimmed.
+    using TextAndHome = std::pair<const char*, const char*>;
+    expect_rows<TextAndHome, std::string>({
+        {{"[%JAVA_HOME%]", "\"C:\\q\""}, "[\"C:\\q\"]"},
+        {{"x%JAVA_HOME%y", ""}, "xy"},
+        {{"%JAVA_HOME%", ""}, "%JAVA_HOME%"},
+    }, [](const TextAndHome& row) { return expand(row.first, row.second); });
 }
 
 TEST(VariableExpansion, FailingDateCallAddsNothing)
@@ -127,40 +125,33 @@ TEST(VariableExpansion, FailingDateCallAddsNothing)
 // cannot hold a larger heap; a 64-bit one takes its share of all memory.
 TEST(VariableExpansion, HeapSizesFollowTheMemoryRulesOfTheLaunchersWidth)
 {
-    const struct {
-        int bits;
-        uint64_t available;
-        uint64_t total;
-        const char* text;
-        const char* expected;
-    } rows[] = {
-        {32, gib + gib / 2, 0, "%AVAILRAM50%", "768m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM100%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM0%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM101%", "1536m"},
-        {32, gib + gib / 2, 0, "%AVAILRAM50abc%", "768m"},
-        {32, 0, 8 * gib, "%TOTALRAM25%", "256m"},
-        {32, 0, 2 * gib, "%TOTALRAM%", "2048m"},
-        {32, 0, 2 * gib + 1, "%TOTALRAM%", "1024m"},
-        {32, 100 * mib, 0, "%AVAILRAM10%", "64m"},
-        {32, 64 * mib - 1, 0, "%AVAILRAM%", "64m"},
-        {32, gib, 0, "%AVAILRAM30%", "307m"},
-        {32, gib, 0, "%AVAILRAM1%", "64m"},
-        {32, gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%", "1024m/2048m"},
-        {32, gib, 0, "[%availram%]", "[]"},
-        {64, 0, 16 * gib, "-Xmx%TOTALRAM50%", "-Xmx8192m"},
-        {64, 6 * gib, 0, "%AVAILRAM%", "6144m"},
-        {64, 0, 2 * gib + mib, "%TOTALRAM%", "2049m"},
-        {64, 1024 * gib, 0, "%AVAILRAM%", "1048576m"},
-        {64, 100 * mib, 0, "%AVAILRAM10%", "64m"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("[") + row.text + "] " + std::to_string(row.bits) + "-bit, available " +
-                     std::to_string(row.available) + " total " + std::to_string(row.total));
-        machine = FakeMachine{false, row.available, row.total};
-        EXPECT_EQ(expand(row.text, "C:\\jre", row.bits), row.expected);
-    }
+    // The width, available and total memory, and the text.
+    using Heap = std::tuple<int, uint64_t, uint64_t, const char*>;
+    expect_rows<Heap, std::string>({
+        {{32, gib + gib / 2, 0, "%AVAILRAM50%"}, "768m"},
+        {{32, gib + gib / 2, 0, "%AVAILRAM%"}, "1536m"},
+        {{32, gib + gib / 2, 0, "%AVAILRAM100%"}, "1536m"},
+        {{32, gib + gib / 2, 0, "%AVAILRAM0%"}, "1536m"},
+        {{32, gib + gib / 2, 0, "%AVAILRAM101%"}, "1536m"},
+        {{32, gib + gib / 2, 0, "%AVAILRAM50abc%"}, "768m"},
+        {{32, 0, 8 * gib, "%TOTALRAM25%"}, "256m"},
+        {{32, 0, 2 * gib, "%TOTALRAM%"}, "2048m"},
+        {{32, 0, 2 * gib + 1, "%TOTALRAM%"}, "1024m"},
+        {{32, 100 * mib, 0, "%AVAILRAM10%"}, "64m"},
+        {{32, 64 * mib - 1, 0, "%AVAILRAM%"}, "64m"},
+        {{32, gib, 0, "%AVAILRAM30%"}, "307m"},
+        {{32, gib, 0, "%AVAILRAM1%"}, "64m"},
+        {{32, gib, 2 * gib, "%AVAILRAM%/%TOTALRAM%"}, "1024m/2048m"},
+        {{32, gib, 0, "[%availram%]"}, "[]"},
+        {{64, 0, 16 * gib, "-Xmx%TOTALRAM50%"}, "-Xmx8192m"},
+        {{64, 6 * gib, 0, "%AVAILRAM%"}, "6144m"},
+        {{64, 0, 2 * gib + mib, "%TOTALRAM%"}, "2049m"},
+        {{64, 1024 * gib, 0, "%AVAILRAM%"}, "1048576m"},
+        {{64, 100 * mib, 0, "%AVAILRAM10%"}, "64m"},
+    }, [](const Heap& row) {
+        machine = FakeMachine{false, std::get<1>(row), std::get<2>(row)};
+        return expand(std::get<3>(row), "C:\\jre", std::get<0>(row));
+    });
     machine = FakeMachine{};
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app_file.h"
+#include "expect_rows.h"
 #include "pe_resources.h"
 #include "resource_formats.h"
 
@@ -139,10 +140,7 @@ TEST(Pack, LauncherCarriesTheFileAndShowPacksBackToTheSameResources)
         // The options, class path, static options, main class, jars' contents,
         // bitmap and version numbers packed take effect in the packed-launcher
         // tier under Wine.
-        const struct {
-            unsigned id;
-            std::string text;
-        } values[] = {
+        expect_rows<unsigned, std::string>({
             {1001, "1.8.0;!1.9"},
             {1039, "0"},
             {1033, "5"},
@@ -155,9 +153,7 @@ TEST(Pack, LauncherCarriesTheFileAndShowPacksBackToTheSameResources)
             {1007, "1"},
             {1002, "<null>"},  // unset keys keep the template's
             {1005, "01234"},
-        };
-        for (const auto& row : values)
-            EXPECT_EQ(stored(packed, row.id), row.text) << "value " << row.id;
+        }, [&](unsigned id) { return stored(packed, id); });
         EXPECT_EQ(stored(packed, 1), stored(shipped, 1)) << "the messages are kept";
 
         std::vector<EmbeddedFile> jars;
