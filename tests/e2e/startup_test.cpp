@@ -4,7 +4,9 @@
 
 // The first instance's mutex is the main-class name with "/" for "."; one
 // created elevated denies this user access, and still means another instance.
-// (One this user may open is the launcher's own, below.)
+// (One this user may open is the launcher's own, below.) The main class is
+// one no other test starts, since tests run side by side: the launcher is
+// refused before it would look for it.
 TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeldEvenWhereItCannotBeOpened)
 {
     SECURITY_DESCRIPTOR denying;
@@ -13,7 +15,7 @@ TEST(Startup, SecondInstanceIsRefusedWhileTheMutexIsHeldEvenWhereItCannotBeOpene
                 InitializeAcl(&empty_acl, sizeof empty_acl, ACL_REVISION) &&
                 SetSecurityDescriptorDacl(&denying, TRUE, &empty_acl, FALSE));
     Scenario scenario("second_instance");
-    scenario.use_standin("orvane.standin.Print").set(1029, "0");
+    scenario.use_standin("orvane.standin.Elevated").set(1029, "0");
     SECURITY_ATTRIBUTES attributes{sizeof attributes, &denying, FALSE};
     HANDLE first = CreateMutexA(&attributes, TRUE, scenario.mutex_name().c_str());
     ASSERT_NE(first, nullptr);
